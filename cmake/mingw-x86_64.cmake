@@ -1,0 +1,12 @@
+# Windows 64-bit: the same sources, for tests under the 64-bit loader.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(MV_TRIPLE x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER   ${MV_TRIPLE}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${MV_TRIPLE}-g++-win32)
+set(CMAKE_RC_COMPILER  ${MV_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${MV_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(MV_WINE_LOADER /usr/lib/wine/wine64)

@@ -1,0 +1,71 @@
+// The window model: every window component the logic writes into, as plain
+// data. Worker threads and the window thread change it through the setters
+// below (under one lock); the Win32 view reads it and draws, on the window
+// thread only. Tests read it directly.
+//
+// Components are addressed by their names ("标签_标题", "图形按钮_下一步"):
+// a kind word and a role, as the window definition names them. A component
+// springs into being on first use, so each module declares the names it uses
+// next to its own code.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/sync.h"
+
+namespace mv::ui {
+
+struct Component {
+  std::string text;        // GBK
+  bool visible = true;
+  bool enabled = true;
+  int x = 0, y = 0, width = 0, height = 0;
+  int page = -1;           // selected page of a tab/page component; step of a wizard
+  uint32_t timer_ms = 0;   // interval of a timer component; 0 = stopped
+  std::string role;        // what a button currently does (for example "restart-now")
+  std::vector<std::string> images;  // names of the skin images a picture/button carries
+};
+
+class WindowModel {
+ public:
+  // Called (from any thread) after every change; the view uses it to post a
+  // repaint request to the window thread. Set before any worker starts.
+  using ChangeHook = std::function<void(const std::string& name)>;
+  void SetChangeHook(ChangeHook hook);
+
+  // A copy of the component's current state (an empty one when never used).
+  Component Get(const std::string& name) const;
+  // Applies a change to the component and reports it.
+  void Update(const std::string& name, const std::function<void(Component&)>& change);
+
+  // Shorthands for the common changes.
+  void SetText(const std::string& name, const std::string& text);
+  std::string Text(const std::string& name) const;
+  void SetVisible(const std::string& name, bool visible);
+  void SetEnabled(const std::string& name, bool enabled);
+  void SetWidth(const std::string& name, int width);
+  int Width(const std::string& name) const;
+  void SetPage(const std::string& name, int page);
+  void SetTimer(const std::string& name, uint32_t interval_ms);
+  void SetRole(const std::string& name, const std::string& role);
+
+  // Names of every component used so far, for the view and for tests.
+  std::vector<std::string> Names() const;
+  // Increases with every change; the view redraws when it moved.
+  uint64_t Version() const;
+
+ private:
+  mutable Mutex mu_;
+  std::map<std::string, Component> components_;
+  uint64_t version_ = 0;
+  ChangeHook hook_;
+};
+
+// The main window's model, one per process.
+WindowModel& MainModel();
+
+}  // namespace mv::ui
