@@ -96,6 +96,14 @@ class Platform {
  public:
   virtual ~Platform() = default;
 
+  // ---- Character sets ----------------------------------------------------
+  // Conversions through the platform's character-set calls, always with code
+  // page 936 for "ANSI" (whatever the machine's own ANSI code page is).
+  virtual std::u16string AnsiToWide(const Text& ansi) = 0;
+  virtual Text WideToAnsi(const std::u16string& wide) = 0;
+  // UTF-8 -> UTF-16 -> code page 936.
+  virtual Text Utf8ToAnsi(const std::string& utf8) = 0;
+
   // ---- Files and folders -------------------------------------------------
   // True when a directory search for the path finds an entry.
   virtual bool FileExists(const Text& path) = 0;
