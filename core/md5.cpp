@@ -5,16 +5,6 @@
 namespace mv {
 namespace {
 
-// The block transform is the hot loop of every file check. It touches only a
-// fixed 64-byte block and four state words, so the sanitizers of the native
-// test build are kept out of it: checks there would make native timings
-// meaningless without finding anything.
-#if defined(__clang__) || defined(__GNUC__)
-#define MV_MD5_HOT __attribute__((no_sanitize("address", "undefined"), hot))
-#else
-#define MV_MD5_HOT
-#endif
-
 inline uint32_t Load32(const uint8_t* p) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
   uint32_t v;
@@ -36,7 +26,7 @@ inline uint32_t Rotl(uint32_t x, int s) { return (x << s) | (x >> (32 - s)); }
   a = Rotl(a, s) + b;
 
 // Processes n whole 64-byte blocks.
-MV_MD5_HOT void Transform(uint32_t state[4], const uint8_t* p, size_t n) {
+void Transform(uint32_t state[4], const uint8_t* p, size_t n) {
   uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
   for (; n > 0; --n, p += 64) {
     uint32_t x[16];
