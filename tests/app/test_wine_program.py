@@ -3,12 +3,10 @@
 on prepared drives. Each run gets a throwaway copy of a prepared prefix.
 
     test_wine_program.py --exe MV_OSR.exe --wintool wintool.exe --work DIR
-                         [--startup] [--payload-list FILE]
+                         [--startup] [--payload-manifest payload/manifest.cmake]
 
 --startup enables the start-up cases (the program runs its start-up routine);
---payload-list names a file with the payload's target paths, one a line,
-relative to the work directory ("tools\\wimlib.exe") or starting with
-"<windows>\\" for the Windows drive.
+--payload-manifest names the payload manifest, whose files the start-up writes.
 """
 import argparse
 import datetime
@@ -195,10 +193,17 @@ class StartUp(unittest.TestCase):
         self.assertEqual(p.returncode, 0)
 
     def payload_targets(self):
-        if not ARGS.payload_list:
+        """(id, base, path) of every file the tool-file pass writes."""
+        if not ARGS.payload_manifest:
             return []
-        with open(ARGS.payload_list, encoding="utf-8") as f:
-            return [l.strip() for l in f if l.strip() and not l.startswith("#")]
+        with open(ARGS.payload_manifest, encoding="utf-8") as f:
+            text = f.read()
+        out = []
+        for m in re.finditer(r'^mv_payload\((\w+)\s+PATH\s+"([^"]+)"\s+BASE\s+(\w+)\s+RULE\s+(\w+)', text, re.M):
+            if m.group(4) in ("ALWAYS", "MISSING"):
+                out.append((m.group(1), m.group(3), m.group(2)))
+        self.assertGreaterEqual(len(out), 17, "the manifest could not be read")
+        return out
 
     def test_first_and_second_start_with_d_as_cdrom_and_e_fixed(self):
         pfx = Prefix("d-cdrom-e-fixed")
@@ -217,12 +222,16 @@ class StartUp(unittest.TestCase):
             with open(os.path.join(work, NOTICE_NAME), "rb") as f:
                 self.assertEqual(f.read(), NOTICE)
             self.assertEqual(os.listdir(d), [], "nothing goes to the CD-ROM")
-            for target in self.payload_targets():
-                if target.startswith("<windows>\\"):
-                    path = os.path.join(pfx.path, "drive_c", *target.split("\\")[1:])
-                else:
-                    path = os.path.join(work, *target.split("\\"))
+            for pid, base, target in self.payload_targets():
+                root = work if base == "WORK" else os.path.join(pfx.path, "drive_c")
+                path = os.path.join(root, *target.split("/"))
                 self.assertTrue(os.path.isfile(path), target)
+                with open(path, "rb") as f:
+                    written = f.read()
+                self.assertGreater(len(written), 0, target)
+                if ARGS.payload_files:  # the bytes the build embedded
+                    with open(os.path.join(ARGS.payload_files, pid + ".bin"), "rb") as f:
+                        self.assertEqual(written, f.read(), target)
 
             first = read_log(os.path.join(work, "MV_OSR.log"))
             lines = log_lines(first)
@@ -285,7 +294,8 @@ def main():
     ap.add_argument("--wintool", required=True)
     ap.add_argument("--work", required=True)
     ap.add_argument("--startup", action="store_true")
-    ap.add_argument("--payload-list")
+    ap.add_argument("--payload-manifest")
+    ap.add_argument("--payload-files", help="the build's copies of the embedded files, <Id>.bin")
     ARGS, rest = ap.parse_known_args()
     ARGS.exe = os.path.abspath(ARGS.exe)
     ARGS.wintool = os.path.abspath(ARGS.wintool)
