@@ -1,6 +1,5 @@
-// Pieces of the fake platform that are plain functions: GBK-aware case
-// folding and wildcards, the profile-file editing rules, calendar arithmetic
-// and the character-set conversions.
+// Pieces of the fake platform that are plain functions: the profile-file
+// editing rules, calendar arithmetic and the character-set conversions.
 #pragma once
 
 #include <cstdint>
@@ -10,13 +9,6 @@
 
 namespace mv {
 namespace fake {
-
-// Lower-cases ASCII letters, leaving both bytes of GBK double-byte
-// characters alone (their second byte may look like a letter).
-std::string Fold(const std::string& s);
-bool SameNoCase(const std::string& a, const std::string& b);
-// Windows file-name wildcards: '*' any run, '?' one character; no case.
-bool WildcardMatch(const std::string& pattern, const std::string& name);
 
 // Profile (INI) text: lookup and update with the Windows rules.
 bool IniLookup(const std::string& content, const std::string& section, const std::string& key,

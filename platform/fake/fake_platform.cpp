@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "platform/fake/fake_internal.h"
+#include "platform/names.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -22,8 +23,6 @@ namespace fs = std::filesystem;
 namespace mv {
 namespace {
 
-using fake::Fold;
-using fake::SameNoCase;
 
 // ---- Host file system ----------------------------------------------------
 // Names on the host are the GBK bytes themselves on Linux and their UTF-16
@@ -64,22 +63,6 @@ void RealSleep(uint32_t ms) {
 }
 
 bool IsSep(char c) { return c == '\\' || c == '/'; }
-
-// Byte length of the character at i: the second byte of a GBK double-byte
-// character may be 0x5C and is then no separator.
-size_t CharAt(const std::string& s, size_t i) {
-  unsigned char c = static_cast<unsigned char>(s[i]);
-  return (c >= 0x81 && c <= 0xFE && i + 1 < s.size()) ? 2 : 1;
-}
-
-// Position of the last separator, npos when there is none.
-size_t LastSep(const std::string& s) {
-  size_t last = std::string::npos;
-  for (size_t i = 0; i < s.size(); i += CharAt(s, i)) {
-    if (IsSep(s[i])) last = i;
-  }
-  return last;
-}
 
 // Windows drops trailing dots and blanks of a path component.
 std::string CleanComponent(std::string c) {
@@ -205,7 +188,7 @@ struct FakePlatform::Impl {
     while (i < path.size()) {
       while (i < path.size() && IsSep(path[i])) ++i;
       size_t j = i;
-      while (j < path.size() && !IsSep(path[j])) j += CharAt(path, j);
+      while (j < path.size() && !IsSep(path[j])) j += GbkCharLength(path, j);
       if (j > path.size()) j = path.size();
       if (j > i) {
         std::string c = CleanComponent(path.substr(i, j - i));
@@ -224,7 +207,7 @@ struct FakePlatform::Impl {
       if (exists && !fs::exists(next, ec)) {
         bool found = false;
         for (fs::directory_iterator it(p, ec), end; !ec && it != end; it.increment(ec)) {
-          if (SameNoCase(GbkName(it->path().filename()), c)) {
+          if (SameNameNoCase(GbkName(it->path().filename()), c)) {
             next = it->path();
             found = true;
             break;
@@ -254,7 +237,7 @@ struct FakePlatform::Impl {
     std::string k = key;
     while (!k.empty() && k.front() == '\\') k.erase(0, 1);
     while (!k.empty() && k.back() == '\\') k.pop_back();
-    return std::to_string(static_cast<int>(root)) + (k.empty() ? "" : "\\" + Fold(k));
+    return std::to_string(static_cast<int>(root)) + (k.empty() ? "" : "\\" + FoldCase(k));
   }
 
   RegKey* CreateKey(RegRoot r, const Text& key) {
@@ -269,7 +252,7 @@ struct FakePlatform::Impl {
       if (j == std::string::npos) j = k.size();
       if (j > i) {
         std::string part = k.substr(i, j - i);
-        path += "\\" + Fold(part);
+        path += "\\" + FoldCase(part);
         node = &registry[path];
         if (node->name.empty()) node->name = part;
       }
@@ -281,7 +264,7 @@ struct FakePlatform::Impl {
   RegValue* FindValue(RegRoot r, const Text& key, const Text& name) {
     auto k = registry.find(RegPath(r, key));
     if (k == registry.end()) return nullptr;
-    auto v = k->second.values.find(Fold(name));
+    auto v = k->second.values.find(FoldCase(name));
     return v == k->second.values.end() ? nullptr : &v->second;
   }
 
@@ -309,7 +292,7 @@ std::string HostOf(const Text& url) {
   size_t s = url.find("://");
   size_t b = s == std::string::npos ? 0 : s + 3;
   size_t e = url.find_first_of("/:?", b);
-  return Fold(url.substr(b, e == std::string::npos ? std::string::npos : e - b));
+  return FoldCase(url.substr(b, e == std::string::npos ? std::string::npos : e - b));
 }
 
 fs::path MakeRoot() {
@@ -468,7 +451,7 @@ void FakePlatform::SetShellFolder(int csidl, const Text& path) {
 void FakePlatform::SetFileVersion(const Text& path, const Text& version) {
   LockGuard g(impl_->mu);
   fs::path p;
-  impl_->versions[impl_->Map(path, p) ? Fold(GbkName(p)) : Fold(path)] = version;
+  impl_->versions[impl_->Map(path, p) ? FoldCase(GbkName(p)) : FoldCase(path)] = version;
 }
 void FakePlatform::SetHasWow64Directory(bool has) {
   LockGuard g(impl_->mu);
@@ -772,7 +755,7 @@ int64_t FakePlatform::FileSize(const Text& path) {
 
 std::vector<DirEntry> FakePlatform::ListFolder(const Text& pattern) {
   std::vector<DirEntry> out;
-  size_t cut = LastSep(pattern);
+  size_t cut = LastSeparator(pattern);
   if (cut == std::string::npos) return out;
   Text folder = pattern.substr(0, cut + 1), mask = pattern.substr(cut + 1);
   if (mask.empty()) return out;
@@ -782,7 +765,7 @@ std::vector<DirEntry> FakePlatform::ListFolder(const Text& pattern) {
   if (!impl_->Map(folder, dir) || !fs::is_directory(dir, ec)) return out;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
     std::string name = GbkName(it->path().filename());
-    if (!fake::WildcardMatch(mask, name)) continue;
+    if (!WildcardMatch(mask, name)) continue;
     DirEntry e;
     e.name = name;
     e.is_directory = it->is_directory(ec);
@@ -965,7 +948,7 @@ bool FakePlatform::RegReadDword(RegRoot root, const Text& key, const Text& name,
 
 bool FakePlatform::RegWriteString(RegRoot root, const Text& key, const Text& name, const Text& value) {
   LockGuard g(impl_->mu);
-  RegValue& v = impl_->CreateKey(root, key)->values[Fold(name)];
+  RegValue& v = impl_->CreateKey(root, key)->values[FoldCase(name)];
   if (v.name.empty()) v.name = name;
   v.is_dword = false;
   v.text = value;
@@ -974,7 +957,7 @@ bool FakePlatform::RegWriteString(RegRoot root, const Text& key, const Text& nam
 
 bool FakePlatform::RegWriteDword(RegRoot root, const Text& key, const Text& name, uint32_t value) {
   LockGuard g(impl_->mu);
-  RegValue& v = impl_->CreateKey(root, key)->values[Fold(name)];
+  RegValue& v = impl_->CreateKey(root, key)->values[FoldCase(name)];
   if (v.name.empty()) v.name = name;
   v.is_dword = true;
   v.dword = value;
@@ -984,7 +967,7 @@ bool FakePlatform::RegWriteDword(RegRoot root, const Text& key, const Text& name
 bool FakePlatform::RegRemoveValue(RegRoot root, const Text& key, const Text& name) {
   LockGuard g(impl_->mu);
   auto k = impl_->registry.find(Impl::RegPath(root, key));
-  return k != impl_->registry.end() && k->second.values.erase(Fold(name)) > 0;
+  return k != impl_->registry.end() && k->second.values.erase(FoldCase(name)) > 0;
 }
 
 std::vector<Text> FakePlatform::RegSubKeys(RegRoot root, const Text& key) {
@@ -1034,7 +1017,7 @@ Text FakePlatform::FileVersionText(const Text& path) {
   fs::path p;
   std::error_code ec;
   if (!impl_->Map(path, p) || !fs::is_regular_file(p, ec)) return {};
-  auto v = impl_->versions.find(Fold(GbkName(p)));
+  auto v = impl_->versions.find(FoldCase(GbkName(p)));
   return v == impl_->versions.end() ? Text() : v->second;
 }
 
@@ -1042,7 +1025,7 @@ Text FakePlatform::FileVersionText(const Text& path) {
 
 namespace {
 std::string StripExe(std::string s) {
-  s = Fold(s);
+  s = FoldCase(s);
   if (s.size() > 4 && s.compare(s.size() - 4, 4, ".exe") == 0) s.resize(s.size() - 4);
   return s;
 }
@@ -1427,10 +1410,10 @@ void FakePlatform::RevertFsRedirection(void* cookie) {
 Handle FakePlatform::LoadLibraryFrom(const Text& folder, const Text& name) {
   LockGuard g(impl_->mu);
   impl_->library_loads.push_back(folder);
-  size_t cut = LastSep(name);
+  size_t cut = LastSeparator(name);
   Text base = cut == std::string::npos ? name : name.substr(cut + 1);
   for (size_t i = 0; i < impl_->libraries.size(); ++i) {
-    if (SameNoCase(impl_->libraries[i].name, base)) return static_cast<Handle>(i + 1);
+    if (SameNameNoCase(impl_->libraries[i].name, base)) return static_cast<Handle>(i + 1);
   }
   return kNoHandle;
 }

@@ -5,18 +5,11 @@
 
 #include "platform/fake/fake_internal.h"
 #include "platform/fake/fake_platform.h"
+#include "platform/names.h"
 
 namespace mv {
 namespace fake {
 namespace {
-
-bool IsLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-
-// One character of GBK text at position i: 2 bytes for a double-byte
-// character, else 1.
-size_t CharLen(const std::string& s, size_t i) {
-  return (IsLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
-}
 
 std::string Trim(const std::string& s) {
   size_t b = 0, e = s.size();
@@ -62,53 +55,6 @@ std::vector<IniLine> ParseIni(const std::string& content) {
 
 }  // namespace
 
-std::string Fold(const std::string& s) {
-  std::string out = s;
-  for (size_t i = 0; i < out.size();) {
-    size_t n = CharLen(out, i);
-    if (n == 1 && out[i] >= 'A' && out[i] <= 'Z') out[i] = static_cast<char>(out[i] - 'A' + 'a');
-    i += n;
-  }
-  return out;
-}
-
-bool SameNoCase(const std::string& a, const std::string& b) { return a.size() == b.size() && Fold(a) == Fold(b); }
-
-namespace {
-bool MatchFrom(const std::string& p, size_t pi, const std::string& n, size_t ni) {
-  while (pi < p.size()) {
-    if (p[pi] == '*') {
-      while (pi < p.size() && p[pi] == '*') ++pi;
-      if (pi == p.size()) return true;
-      for (size_t k = ni; k <= n.size(); k += (k < n.size() ? CharLen(n, k) : 1)) {
-        if (MatchFrom(p, pi, n, k)) return true;
-      }
-      return false;
-    }
-    if (ni >= n.size()) {
-      // A trailing "." (as in "*.") matches a name without an extension.
-      return p.substr(pi) == ".";
-    }
-    if (p[pi] == '?') {
-      ++pi;
-      ni += CharLen(n, ni);
-      continue;
-    }
-    size_t pl = CharLen(p, pi), nl = CharLen(n, ni);
-    if (pl != nl || p.compare(pi, pl, n, ni, nl) != 0) return false;
-    pi += pl;
-    ni += nl;
-  }
-  return ni == n.size();
-}
-}  // namespace
-
-bool WildcardMatch(const std::string& pattern, const std::string& name) {
-  std::string p = Fold(pattern), n = Fold(name);
-  if (p == "*.*") p = "*";  // matches names without a dot too
-  return MatchFrom(p, 0, n, 0);
-}
-
 bool IniLookup(const std::string& content, const std::string& section, const std::string& key,
                std::string& value) {
   std::vector<IniLine> lines = ParseIni(content);
@@ -117,9 +63,9 @@ bool IniLookup(const std::string& content, const std::string& section, const std
     if (line.kind == 1) {
       // Only the first section of that name counts.
       if (in_section) return false;
-      in_section = !seen_section && SameNoCase(line.name, Trim(section));
+      in_section = !seen_section && SameNameNoCase(line.name, Trim(section));
       seen_section = seen_section || in_section;
-    } else if (line.kind == 2 && in_section && SameNoCase(line.name, Trim(key))) {
+    } else if (line.kind == 2 && in_section && SameNameNoCase(line.name, Trim(key))) {
       value = line.value;
       // A value in matching quotes loses them.
       if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
@@ -138,7 +84,7 @@ std::string IniUpdate(const std::string& content, const std::string& section, co
   const std::string key_line = k + "=" + value;
   int section_at = -1;
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].kind == 1 && SameNoCase(lines[i].name, sec)) {
+    if (lines[i].kind == 1 && SameNameNoCase(lines[i].name, sec)) {
       section_at = static_cast<int>(i);
       break;
     }
@@ -152,7 +98,7 @@ std::string IniUpdate(const std::string& content, const std::string& section, co
   size_t last_key = section_at;    // where a new key goes after
   for (size_t i = section_at + 1; i < lines.size(); ++i) {
     if (lines[i].kind == 1) break;
-    if (lines[i].kind == 2 && SameNoCase(lines[i].name, k)) {
+    if (lines[i].kind == 2 && SameNameNoCase(lines[i].name, k)) {
       lines[i].raw = lines[i].name + "=" + value;  // the key keeps its spelling
       last_key = std::string::npos;
       break;

@@ -23,6 +23,9 @@ class Env {
   virtual Platform& platform() = 0;
   // "fake" or "win32", for messages.
   virtual const char* name() const = 0;
+  // False where the read-only attribute does not stop writes: under Wine
+  // running as root, which keeps the bit but writes anyway.
+  virtual bool ReadOnlyEnforced() const { return true; }
 };
 
 // Defined once per test binary: the fake's environment or the Win32 one.
