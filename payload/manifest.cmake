@@ -39,4 +39,4 @@ mv_payload(BootSdi  PATH "boot/boot.sdi"      BASE WINDOWS RULE MISSING VENDOR b
 mv_payload(Bootsect PATH "tools/bootsect.exe" BASE WORK    RULE MISSING VENDOR bootsect.exe STANDIN bootsect.exe.standin)
 
 # The disk-listing tool, written by the partition listing before each run.
-mv_payload(QzDir    PATH "tools/QzDir.exe"    BASE WORK RULE SEPARATE TARGET qzdir STANDIN QzDir.exe.standin)
+mv_payload(QzDir    PATH "tools/QzDir.exe"    BASE WORK RULE SEPARATE TARGET QzDir STANDIN QzDir.exe.standin)
