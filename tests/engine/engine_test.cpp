@@ -42,6 +42,7 @@ EngineConfig TestConfig() {
   c.retry_max_ms = 200;
   c.max_retries = 4;
   c.min_split = 1 * MiB;
+  c.fast_link = 0;  // split at once, however fast the loopback is
   c.save_interval_ms = 200;
   return c;
 }

@@ -46,7 +46,11 @@ void FillContent(uint64_t seed, int64_t offset, void* out, size_t n) {
   while (n >= 8) {
     if ((k & 0x1FFFF) == 0) key = Mix(seed * 0x100000001B3ull + (k >> 17));
     uint64_t w = t[k & 0x1FFFF] ^ key;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    memcpy(p, &w, 8);
+#else
     for (int i = 0; i < 8; ++i) p[i] = uint8_t(w >> (8 * i));
+#endif
     p += 8;
     n -= 8;
     ++k;

@@ -478,6 +478,7 @@ class Task {
         Guard g(lock_);
         int limit = ranges_ok_ ? cfg_.max_connections : 1;
         if (int(conns_.size()) >= limit) return true;
+        if (!conns_.empty() && !WantMoreLocked()) return true;
         for (size_t i = 0; i < segs_.size(); ++i) {
           const Segment& s = segs_[i];
           if (s.owner < 0 && (s.end < 0 || s.pos < s.end)) {
@@ -540,9 +541,20 @@ class Task {
     }
   }
 
+  // Whether another connection may help: the speed of the last window is
+  // known and below the fast-link mark.
+  bool WantMoreLocked() const {
+    if (cfg_.fast_link <= 0) return true;
+    if (samples_.size() < 2 || samples_.back().first - samples_.front().first < 200) return false;
+    return speed_ < cfg_.fast_link;
+  }
+
   void SampleSpeed(int64_t now) {
     Guard g(lock_);
-    if (!samples_.empty() && now - samples_.back().first < 250) return;
+    // The window starts with the first byte, so that connecting does not
+    // count as slowness.
+    if (samples_.empty() && received_ == 0) return;
+    if (!samples_.empty() && now - samples_.back().first < 100) return;
     samples_.emplace_back(now, received_);
     while (samples_.size() > 2 && now - samples_.front().first > cfg_.speed_window_ms) samples_.pop_front();
     int64_t dt = samples_.back().first - samples_.front().first;

@@ -16,6 +16,10 @@ namespace xldl {
 struct EngineConfig {
   int max_connections = 8;         // per task, when the server serves ranges
   int64_t min_split = 1 << 20;     // a part is split only if both halves get this much
+  // More connections are opened only while the task is slower than this
+  // (bytes per second); 0: always. A link that one connection fills gains
+  // nothing from more of them.
+  int64_t fast_link = 64 << 20;
   int stall_ms = 30000;            // a connection with no byte for this long is dropped
   int retry_base_ms = 1000;        // first pause after a failure; doubles per failure
   int retry_max_ms = 30000;

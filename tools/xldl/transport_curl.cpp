@@ -59,17 +59,31 @@ class CurlStream : public HttpStream {
     return true;
   }
 
+  // Body bytes go straight into the caller's buffer while a Read waits;
+  // what does not fit is kept for the next Read.
   long Read(void* buf, size_t size) override {
-    while (pos_ == buf_.size()) {
-      buf_.clear();
-      pos_ = 0;
-      if (finished_) return ok_ ? 0 : -1;
-      if (!Pump()) return -1;
+    if (pos_ < buf_.size()) {
+      size_t n = std::min(size, buf_.size() - pos_);
+      memcpy(buf, buf_.data() + pos_, n);
+      pos_ += n;
+      return long(n);
     }
-    size_t n = std::min(size, buf_.size() - pos_);
-    memcpy(buf, buf_.data() + pos_, n);
-    pos_ += n;
-    return long(n);
+    buf_.clear();
+    pos_ = 0;
+    direct_ = static_cast<char*>(buf);
+    direct_size_ = size;
+    direct_used_ = 0;
+    while (direct_used_ == 0 && buf_.empty()) {
+      if (finished_) break;
+      if (!Pump()) {
+        direct_ = nullptr;
+        return -1;
+      }
+    }
+    direct_ = nullptr;
+    if (direct_used_ > 0) return long(direct_used_);
+    if (!buf_.empty()) return Read(buf, size);
+    return ok_ ? 0 : -1;
   }
 
   void Cancel() override {
@@ -82,7 +96,7 @@ class CurlStream : public HttpStream {
   // brought nothing new. False once cancelled.
   bool Pump() {
     if (cancelled_) return false;
-    size_t had = buf_.size();
+    size_t had = buf_.size() + direct_used_;
     bool head = head_done_;
     int running = 0;
     CURLMcode mc = curl_multi_perform(multi_, &running);
@@ -99,14 +113,23 @@ class CurlStream : public HttpStream {
         if (!ok_) error_ = curl_easy_strerror(m->data.result);
       }
     }
-    if (finished_ || buf_.size() != had || head_done_ != head) return !cancelled_;
+    if (finished_ || buf_.size() + direct_used_ != had || head_done_ != head) return !cancelled_;
     curl_multi_poll(multi_, nullptr, 0, 200, nullptr);
     return !cancelled_;
   }
 
   static size_t OnBody(char* data, size_t size, size_t n, void* self) {
     auto* s = static_cast<CurlStream*>(self);
-    if (s->head_done_) s->buf_.append(data, size * n);  // not a redirect's body
+    if (!s->head_done_) return size * n;  // a redirect's body
+    size_t len = size * n;
+    if (s->direct_ && s->buf_.empty()) {
+      size_t take = std::min(len, s->direct_size_ - s->direct_used_);
+      memcpy(s->direct_ + s->direct_used_, data, take);
+      s->direct_used_ += take;
+      data += take;
+      len -= take;
+    }
+    if (len) s->buf_.append(data, len);
     return size * n;
   }
 
@@ -149,6 +172,8 @@ class CurlStream : public HttpStream {
   std::string error_;
   std::string buf_;
   size_t pos_ = 0;
+  char* direct_ = nullptr;
+  size_t direct_size_ = 0, direct_used_ = 0;
   std::atomic<bool> cancelled_{false};
 };
 

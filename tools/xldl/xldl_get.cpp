@@ -39,11 +39,11 @@ int main(int argc, char** argv) {
   for (int tick = 0;; ++tick) {
     engine.QueryTask(h, &st);
     if (st.stat == xldl::kStatDone || st.stat == xldl::kStatFailed) break;
-    if (progress && tick % 10 == 0) {
+    if (progress && tick % 50 == 0) {
       printf("progress %lld %lld %d %d\n", (long long)st.done, (long long)st.total, st.speed, st.connections);
       fflush(stdout);
     }
-    xldl::SleepMs(50);
+    xldl::SleepMs(10);
   }
   printf("%s %lld bytes, %d requests, fail code %d\n", st.stat == xldl::kStatDone ? "done" : "failed", (long long)st.total,
          st.requests, st.fail_code);
