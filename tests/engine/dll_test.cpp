@@ -169,11 +169,12 @@ class DllTest : public ::testing::Test {
   std::wstring dir_;
 };
 
+// Through a redirect to an answer that breaks off part-way.
 TEST_F(DllTest, DownloadSurvivesADroppedConnection) {
   const int64_t size = 6 * MiB + 777;
   std::wstring name = L"drop.bin";
   DeleteFileW((dir_ + name).c_str());
-  auto setup = BuildSetup(Url(size, L"id=dll-drop&drop=1500000&k=1"), name, dir_);
+  auto setup = BuildSetup(Url(size, L"id=dll-drop&redirect=1&drop=1500000&k=1"), name, dir_);
   DWORD h = g.CreateTask(setup.data());
   ASSERT_NE(h, 0u);
   ASSERT_TRUE(g.StartTask(h));

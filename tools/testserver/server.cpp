@@ -15,6 +15,7 @@
 //   status=CODE  answer CODE (404, 500, ...) instead of the file
 //   rate=BPS     at most BPS body bytes per second on this connection
 //                (--rate sets it for every request)
+//   redirect=1   answer 302 pointing at the same URL without "redirect=1"
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -168,6 +169,20 @@ bool Serve(int fd, const std::string& method, const std::string& target, const s
 
   if (path == "/stats") {
     Respond(fd, 200, "OK", "requests " + std::to_string(g_requests.load()) + "\nbytes " + std::to_string(g_body_bytes.load()) + "\n", keep);
+    return keep;
+  }
+  if (fault && q.Has("redirect") && target.find("redirect=1") != std::string::npos) {
+    std::string to = target;
+    size_t at = to.find("redirect=1");
+    to.erase(at, 10);
+    while (!to.empty() && (to.back() == '&' || to.back() == '?')) to.pop_back();
+    size_t dbl = to.find("&&");
+    if (dbl != std::string::npos) to.erase(dbl, 1);
+    size_t qa = to.find("?&");
+    if (qa != std::string::npos) to.erase(qa + 1, 1);
+    std::string h = "HTTP/1.1 302 Found\r\nLocation: " + to + "\r\nContent-Length: 9\r\n" + (keep ? "" : "Connection: close\r\n") +
+                    "\r\nredirect\n";
+    SendAll(fd, h.data(), h.size());
     return keep;
   }
   if (fault && q.Has("status")) {
