@@ -1,0 +1,61 @@
+// The program: sets the Win32 platform, shows the main window, runs the
+// start-up routine on the window's "created" event and pumps messages until
+// the window closes.
+//
+// Test aid: when the environment variable MV_OSR_CLOSE_AFTER_MS holds a
+// number of milliseconds, the window closes by itself that long after the
+// start-up routine has finished (no confirmation), so that tests can run the
+// real program to its end without killing it.
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "ui/model.h"
+#include "ui/win32/view.h"
+
+#if defined(MV_HAVE_WIN32_PLATFORM)
+#include "platform/win32/win32_platform.h"
+#endif
+
+namespace {
+
+// Milliseconds from MV_OSR_CLOSE_AFTER_MS, 0 when unset or not a number.
+UINT CloseAfterMs() {
+  wchar_t buf[32];
+  DWORD n = GetEnvironmentVariableW(L"MV_OSR_CLOSE_AFTER_MS", buf, 32);
+  if (n == 0 || n >= 32) return 0;
+  wchar_t* end = nullptr;
+  unsigned long ms = wcstoul(buf, &end, 10);
+  if (end == buf || *end != L'\0' || ms > 600000) return 0;
+  return static_cast<UINT>(ms);
+}
+
+void RunStartUp(mv::ui::win32::MainWindow& window) {
+  mv::ui::WindowModel& model = mv::ui::MainModel();
+  model.SetText(mv::ui::win32::MainWindow::kTitleLabel, "Marvolt系统云重装 - Marvolt System Cloud Reinstall");
+  model.SetText(mv::ui::win32::MainWindow::kVersionLabel, "OSR1.1.19.819");
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+#if defined(MV_HAVE_WIN32_PLATFORM)
+  static mv::Win32Platform platform;
+  mv::SetPlatform(&platform);
+#endif
+
+  mv::ui::win32::MainWindow window(mv::ui::MainModel());
+  const UINT close_after = CloseAfterMs();
+  window.OnCreated([&window, close_after] {
+    RunStartUp(window);
+    if (close_after) window.CloseAfter(close_after);
+  });
+  if (!window.Create(instance, true)) return 1;
+
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return 0;
+}

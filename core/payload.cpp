@@ -1,0 +1,90 @@
+#include "core/payload.h"
+
+#include "core/log.h"
+#include "core/state.h"
+#include "core/text.h"
+
+namespace mv {
+namespace {
+
+PayloadSource* g_source = nullptr;  // set by tests before anything runs
+
+// The file name after the last "\".
+Text BaseName(const Text& path) {
+  size_t at = path.rfind('\\');
+  return at == Text::npos ? path : path.substr(at + 1);
+}
+
+bool Write(const PayloadEntry& e) {
+  Bytes bytes;
+  const Text target = PayloadTargetPath(e);
+  if (target.empty() || !CurrentPayload().Read(e.id, bytes)) return false;
+  return plat().WriteWholeFile(target, {bytes});
+}
+
+bool UnderFolder(const PayloadEntry& e, const char* folder) {
+  const Text p = e.path;
+  const Text f = Text(folder) + "\\";
+  return e.base == PayloadBase::kWorkDir && p.compare(0, f.size(), f) == 0;
+}
+
+}  // namespace
+
+const PayloadEntry* FindPayloadEntry(int id) {
+  size_t n = 0;
+  const PayloadEntry* t = PayloadTable(&n);
+  for (size_t i = 0; i < n; ++i)
+    if (t[i].id == id) return &t[i];
+  return nullptr;
+}
+
+Text PayloadTargetPath(const PayloadEntry& entry) {
+  const Text base = entry.base == PayloadBase::kWorkDir ? WorkDir() : WindowsDrive();
+  if (base.empty()) return Text();
+  return base + entry.path;
+}
+
+PayloadSource& CurrentPayload() { return g_source ? *g_source : BuiltInPayload(); }
+
+void SetPayloadSource(PayloadSource* source) { g_source = source; }
+
+bool WritePayloadFile(int id) {
+  const PayloadEntry* e = FindPayloadEntry(id);
+  return e && Write(*e);
+}
+
+void WriteToolFiles(int set, int /*unused*/) {
+  if (set != 1) return;
+  const Text& wd = WorkDir();
+  SetBcdeditPath(wd + "tools\\bcdedit.exe");
+  SetWimlibPath(wd + "tools\\wimlib.exe");
+
+  size_t n = 0;
+  const PayloadEntry* t = PayloadTable(&n);
+
+  // The WIM tool and its library: rewritten every time; failures are silent
+  // (a file in use keeps its old content).
+  for (size_t i = 0; i < n; ++i)
+    if (t[i].rule == PayloadRule::kAlways && UnderFolder(t[i], "tools")) Write(t[i]);
+
+  // The download engine, then its companion folder's files in manifest order.
+  plat().CreateFolder(wd + "download");
+  SetLibraryFolder(wd);
+  for (size_t i = 0; i < n; ++i)
+    if (t[i].rule == PayloadRule::kAlways && !UnderFolder(t[i], "tools")) Write(t[i]);
+
+  // Written once per machine: a file that is present (whatever its state) is kept.
+  for (size_t i = 0; i < n; ++i) {
+    if (t[i].rule != PayloadRule::kWhenMissing) continue;
+    const Text target = PayloadTargetPath(t[i]);
+    if (target.empty() || plat().FileExists(target)) continue;
+    Log("WriteFile_" + BaseName(t[i].path));
+    if (t[i].base == PayloadBase::kWindowsDrive) {
+      const size_t slash = target.rfind('\\');
+      if (slash != Text::npos && slash > 3) plat().CreateFolder(target.substr(0, slash));
+    }
+    LogResult(Write(t[i]));
+  }
+}
+
+}  // namespace mv

@@ -1,0 +1,67 @@
+// The files the program carries inside itself and writes to disk before use
+// (the WIM tool, the download engine, the boot tools and image, the
+// disk-listing tool). payload/manifest.cmake declares them; the build turns
+// that list into the table below and into the embedded bytes.
+#pragma once
+
+#include <cstddef>
+
+#include "payload/payload_ids.h"
+#include "platform/platform.h"
+
+namespace mv {
+
+enum class PayloadBase { kWorkDir, kWindowsDrive };
+enum class PayloadRule {
+  kAlways,       // rewritten by every tool-file pass
+  kWhenMissing,  // written only when nothing is there
+  kSeparate,     // written by its own module just before use
+};
+
+struct PayloadEntry {
+  int id;              // a PayloadId
+  const char* name;    // the manifest's name for it
+  const char* path;    // relative to its base, "\" separators
+  PayloadBase base;
+  PayloadRule rule;
+};
+
+// The manifest's entries in manifest order (generated).
+const PayloadEntry* PayloadTable(size_t* count);
+const PayloadEntry* FindPayloadEntry(int id);
+// Where the entry goes on this machine: work directory or Windows drive +
+// its path. Empty when that base is not known yet.
+Text PayloadTargetPath(const PayloadEntry& entry);
+
+// Where the bytes of each entry come from.
+class PayloadSource {
+ public:
+  virtual ~PayloadSource() = default;
+  // The entry's bytes; false when the program does not carry it.
+  virtual bool Read(int id, Bytes& out) = 0;
+};
+
+// The bytes built into this program: its RCDATA resources on Windows, the
+// linked-in bytes natively. The program's link must include
+// mv_payload_resources.
+PayloadSource& BuiltInPayload();
+// The source the writers below use (the built-in one unless a test set another).
+PayloadSource& CurrentPayload();
+void SetPayloadSource(PayloadSource* source);  // nullptr: back to the built-in one
+
+// Writes one entry to its target path with a whole-file write (the folder
+// above it must exist). True on success.
+bool WritePayloadFile(int id);
+
+// Writes the tool files of a set. Set 1 is the only one: it stores the bcdedit
+// and wimlib paths, rewrites the WIM tool and the download engine with its
+// companion files, makes the work directory the engine's library folder, and
+// writes the boot tools and image only where they are missing (logging each
+// of those with its outcome). Other sets do nothing. The second argument is
+// not used.
+void WriteToolFiles(int set, int unused = 0);
+
+// Native build: the linked-in bytes of an entry (generated with the table).
+bool EmbeddedPayloadBytes(int id, const unsigned char** data, size_t* size);
+
+}  // namespace mv

@@ -1,0 +1,34 @@
+// Process-wide values that the start-up and the tool-file extraction fix and
+// every other module reads. They are written on the window thread before any
+// worker starts and only read afterwards, so they carry no lock.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace mv {
+
+// "D:\MV_OSR\" or another fixed drive's root + "MV_OSR\"; always ends with
+// "\"; empty while no drive has been chosen.
+const Text& WorkDir();
+void SetWorkDir(const Text& dir);
+
+// System drive + "\WinPE\DaVidAZ.INI" (the doubled separator is kept: the
+// file system accepts it and it names the same file).
+const Text& PeTaskFilePath();
+void SetPeTaskFilePath(const Text& path);
+
+// Work directory + "tools\bcdedit.exe" and + "tools\wimlib.exe".
+const Text& BcdeditPath();
+void SetBcdeditPath(const Text& path);
+const Text& WimlibPath();
+void SetWimlibPath(const Text& path);
+
+// The folder from which the download engine library is loaded (the work
+// directory once the tool files have been written).
+const Text& LibraryFolder();
+void SetLibraryFolder(const Text& folder);
+
+// Back to the state of a fresh process (tests only).
+void ResetProcessState();
+
+}  // namespace mv

@@ -1,0 +1,180 @@
+// A small observer for tests of the real program under Wine. Runs in the same
+// prefix (same wineserver) as the program and reports in UTF-8 on stdout.
+//
+//   wintool version PATH             the version resource: fixed and string values
+//   wintool drive ROOT               the drive type of a root such as "E:\\"
+//   wintool attr PATH                the attribute word of a file or folder
+//   wintool waitwin CLASS MS [TITLE] waits for a visible top-level window of the
+//                                    class (with that title); prints title and size
+//   wintool waitbox CAPTION MS       waits for a message box with the caption,
+//                                    prints its text and owner, then presses OK
+// Exit status 0 on success, 1 when not found / on time-out, 2 on bad usage.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Utf8(const std::wstring& w) {
+  if (w.empty()) return std::string();
+  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &out[0], n, nullptr, nullptr);
+  return out;
+}
+
+// Writes bytes as they are (no console code page conversion).
+void Out(const std::string& line) {
+  std::string s = line + "\n";
+  DWORD done = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &done, nullptr);
+}
+
+std::wstring Escape(const std::wstring& s) {
+  std::wstring out;
+  for (wchar_t c : s) {
+    if (c == L'\r') out += L"\\r";
+    else if (c == L'\n') out += L"\\n";
+    else if (c == L'\\') out += L"\\\\";
+    else out += c;
+  }
+  return out;
+}
+
+std::wstring WindowText(HWND w) {
+  wchar_t buf[1024] = {};
+  GetWindowTextW(w, buf, 1024);
+  return buf;
+}
+
+std::wstring ClassOf(HWND w) {
+  wchar_t buf[256] = {};
+  GetClassNameW(w, buf, 256);
+  return buf;
+}
+
+int Version(const std::wstring& path) {
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  if (!size) return 1;
+  std::vector<char> data(size);
+  if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return 1;
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT len = 0;
+  if (VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) && fixed) {
+    char buf[128];
+    snprintf(buf, sizeof buf, "FixedFileVersion=%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS),
+             LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
+    Out(buf);
+    snprintf(buf, sizeof buf, "FixedProductVersion=%u.%u.%u.%u", HIWORD(fixed->dwProductVersionMS),
+             LOWORD(fixed->dwProductVersionMS), HIWORD(fixed->dwProductVersionLS),
+             LOWORD(fixed->dwProductVersionLS));
+    Out(buf);
+  }
+  struct Lang {
+    WORD lang, cp;
+  }* langs = nullptr;
+  if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&langs), &len) ||
+      len < sizeof(Lang))
+    return 1;
+  wchar_t block[64];
+  wsprintfW(block, L"%04x%04x", langs[0].lang, langs[0].cp);
+  Out("Translation=" + Utf8(block));
+  for (const wchar_t* key : {L"ProductName", L"FileVersion", L"ProductVersion", L"FileDescription"}) {
+    std::wstring q = std::wstring(L"\\StringFileInfo\\") + block + L"\\" + key;
+    wchar_t* value = nullptr;
+    if (VerQueryValueW(data.data(), q.c_str(), reinterpret_cast<void**>(&value), &len) && value)
+      Out(Utf8(key) + "=" + Utf8(value));
+  }
+  return 0;
+}
+
+struct Search {
+  std::wstring cls, caption;
+  bool box = false;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK Visit(HWND w, LPARAM arg) {
+  auto* s = reinterpret_cast<Search*>(arg);
+  if (!IsWindowVisible(w)) return TRUE;
+  if (s->box) {
+    if (ClassOf(w) == L"#32770" && WindowText(w) == s->caption) s->found = w;
+  } else if (ClassOf(w) == s->cls && (s->caption.empty() || WindowText(w) == s->caption)) {
+    s->found = w;
+  }
+  return s->found ? FALSE : TRUE;
+}
+
+HWND WaitFor(Search& s, DWORD ms) {
+  DWORD start = GetTickCount();
+  do {
+    s.found = nullptr;
+    EnumWindows(Visit, reinterpret_cast<LPARAM>(&s));
+    if (s.found) return s.found;
+    Sleep(100);
+  } while (GetTickCount() - start < ms);
+  return nullptr;
+}
+
+// The box's message: the static control that is not the icon.
+std::wstring BoxText(HWND box) {
+  std::wstring text = WindowText(GetDlgItem(box, 0xFFFF));
+  if (!text.empty()) return text;
+  for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    if (ClassOf(c) == L"Static" && !WindowText(c).empty()) return WindowText(c);
+  }
+  return text;
+}
+
+}  // namespace
+
+int wmain() {
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (!argv || argc < 3) return 2;
+  std::wstring cmd = argv[1];
+  if (cmd == L"version") return Version(argv[2]);
+  if (cmd == L"drive") {
+    Out("Type=" + std::to_string(GetDriveTypeW(argv[2])));
+    return 0;
+  }
+  if (cmd == L"attr") {
+    DWORD a = GetFileAttributesW(argv[2]);
+    if (a == INVALID_FILE_ATTRIBUTES) return 1;
+    Out("Attributes=" + std::to_string(a));
+    return 0;
+  }
+  if (argc < 4) return 2;
+  DWORD ms = wcstoul(argv[3], nullptr, 10);
+  Search s;
+  if (cmd == L"waitwin") {
+    s.cls = argv[2];
+    if (argc > 4) s.caption = argv[4];
+  } else if (cmd == L"waitbox") {
+    s.caption = argv[2];
+    s.box = true;
+  } else {
+    return 2;
+  }
+  HWND w = WaitFor(s, ms);
+  if (!w) return 1;
+  RECT r;
+  GetWindowRect(w, &r);
+  Out("Title=" + Utf8(Escape(WindowText(w))));
+  Out("Size=" + std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top));
+  Out("Style=" + std::to_string(static_cast<unsigned long>(GetWindowLongW(w, GWL_STYLE))));
+  if (s.box) {
+    HWND owner = GetWindow(w, GW_OWNER);
+    Out("Text=" + Utf8(Escape(BoxText(w))));
+    Out("OwnerClass=" + Utf8(owner ? ClassOf(owner) : std::wstring()));
+    // Give the box a moment on screen, then press its OK button.
+    Sleep(300);
+    PostMessageW(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  }
+  return 0;
+}

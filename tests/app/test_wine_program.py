@@ -1,0 +1,321 @@
+#!/usr/bin/env python3
+"""The real program under Wine: its resources, its window, and its start-up
+on prepared drives. Each run gets a throwaway copy of a prepared prefix.
+
+    test_wine_program.py --exe MV_OSR.exe --wintool wintool.exe --work DIR
+                         [--startup] [--payload-manifest payload/manifest.cmake]
+
+--startup enables the start-up cases (the program runs its start-up routine);
+--payload-manifest names the payload manifest, whose files the start-up writes.
+"""
+import argparse
+import datetime
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TOP = os.path.normpath(os.path.join(HERE, "..", ".."))
+sys.path.insert(0, os.path.join(TOP, "tools", "importcheck"))
+import importcheck  # noqa: E402
+
+WINE = "/usr/lib/wine/wine"
+WINE64 = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver"
+
+ARGS = None
+NOTICE_NAME = "此目录为重要文件请勿删除.txt"
+NOTICE = "Marvolt系统云重装提醒您：此目录存放系统备份还原所需重要标识文件(包括本文件)，请勿删除，谢谢。".encode("gbk")
+NO_DRIVE_TEXT = "程序运行出错，计算机上没有符合程序运行的要求。\\r\\n没有多余可写的硬盘分区用于存储临时文件"
+STAMP = r"(\d{4})年(\d{1,2})月(\d{1,2})日(?:(\d{1,2})时(?:(\d{1,2})分(?:(\d{1,2})秒)?)?)?"
+LINE = re.compile(r"^(%s) {5}(.*)$" % STAMP)
+CLOSE_AFTER_MS = "2500"
+
+
+def stamp_time(text):
+    m = re.fullmatch(STAMP, text)
+    if not m:
+        return None
+    y, mo, d, h, mi, s = (int(g) if g else 0 for g in m.groups())
+    return datetime.datetime(y, mo, d, h, mi, s)
+
+
+class Prefix:
+    """A throwaway copy of the prepared base prefix with its own drives."""
+
+    def __init__(self, name):
+        self.root = os.path.join(ARGS.work, "cases", name)
+        self.path = os.path.join(self.root, "prefix")
+        base = os.path.join(ARGS.work, "base")
+        subprocess.run([os.path.join(TOP, "scripts", "wine-prefix.sh"), base], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+        if os.path.exists(self.root):
+            self.server("-k")
+            shutil.rmtree(self.root)
+        os.makedirs(self.root)
+        # Hard links for the bulk, real copies of what Wine writes to.
+        subprocess.run(["cp", "-al", base, self.path], check=True, timeout=120)
+        for reg in ("system.reg", "user.reg", "userdef.reg"):
+            if os.path.exists(os.path.join(base, reg)):
+                shutil.copy2(os.path.join(base, reg), os.path.join(self.path, reg + ".tmp"))
+                os.replace(os.path.join(self.path, reg + ".tmp"), os.path.join(self.path, reg))
+        shutil.rmtree(os.path.join(self.path, "drive_c", "users"))
+        shutil.copytree(os.path.join(base, "drive_c", "users"), os.path.join(self.path, "drive_c", "users"),
+                        symlinks=True)
+        # The programs run from C:, the only drive every case keeps (the
+        # prefix has no drive for the Linux root).
+        bin_dir = os.path.join(self.path, "drive_c", "mvtest")
+        os.makedirs(bin_dir)
+        shutil.copy2(ARGS.exe, os.path.join(bin_dir, "MV_OSR.exe"))
+        shutil.copy2(ARGS.wintool, os.path.join(bin_dir, "wintool.exe"))
+        self.exe = "C:\\mvtest\\MV_OSR.exe"
+        self.wintool = "C:\\mvtest\\wintool.exe"
+        self.env = dict(os.environ, WINEPREFIX=self.path, WINEDEBUG="-all", LC_ALL="zh_CN.UTF-8",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.env.pop("MV_OSR_CLOSE_AFTER_MS", None)
+
+    def server(self, flag):
+        env = dict(os.environ, WINEPREFIX=self.path)
+        subprocess.run([WINESERVER, flag], env=env, timeout=60, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+
+    def drive(self, letter, kind):
+        """Maps letter: to a folder of this case with the given type, or
+        removes the letter when kind is None. Returns the folder."""
+        link = os.path.join(self.path, "dosdevices", letter + ":")
+        target = os.path.join(self.root, "drive_" + letter)
+        if kind is None:
+            if os.path.lexists(link):
+                os.remove(link)
+            subprocess.run([WINE64, "reg", "delete", r"HKLM\Software\Wine\Drives", "/v", letter + ":", "/f",
+                            "/reg:64"], env=self.env, timeout=60, capture_output=True)
+            return None
+        if letter != "c":
+            os.makedirs(target, exist_ok=True)
+            if os.path.lexists(link):
+                os.remove(link)
+            os.symlink(target, link)
+        else:
+            target = os.path.join(self.path, "drive_c")
+        subprocess.run([WINE64, "reg", "add", r"HKLM\Software\Wine\Drives", "/v", letter + ":", "/d", kind, "/f",
+                        "/reg:64"], env=self.env, check=True, timeout=60, capture_output=True)
+        return target
+
+    def restart(self, **expected):
+        """Drive types are read when the wineserver starts; checks that the
+        program will see the expected ones (letter=type number)."""
+        self.server("-k")
+        self.server("-w")
+        for letter, kind in expected.items():
+            _, t = self.tool("drive", letter.upper() + ":\\")
+            assert t.get("Type") == str(kind), (letter, t)
+
+    def start(self, *argv, close_after=True):
+        env = dict(self.env)
+        if close_after:
+            env["MV_OSR_CLOSE_AFTER_MS"] = CLOSE_AFTER_MS
+        return subprocess.Popen([WINE] + list(argv), env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+
+    def tool(self, *argv, timeout=60):
+        p = subprocess.run([WINE, self.wintool] + list(argv), env=self.env, capture_output=True, timeout=timeout)
+        fields = {}
+        for line in p.stdout.decode("utf-8", "replace").splitlines():
+            k, _, v = line.partition("=")
+            fields[k] = v
+        return p.returncode, fields
+
+    def close(self):
+        self.server("-k")
+
+
+class Resources(unittest.TestCase):
+    """What the loader and the shell read from the file."""
+
+    def test_version_resource_reads_back_as_unicode_under_wine(self):
+        pfx = Prefix("version")
+        try:
+            rc, v = pfx.tool("version", pfx.exe)
+        finally:
+            pfx.close()
+        self.assertEqual(rc, 0)
+        self.assertEqual(v.get("FixedFileVersion"), "1.1.19.819")
+        self.assertEqual(v.get("FixedProductVersion"), "1.1.19.819")
+        self.assertEqual(v.get("FileVersion"), "1.1.19.819")
+        self.assertEqual(v.get("ProductName"), "Marvolt系统云重装")
+
+    def test_manifest_asks_for_administrator_and_common_controls_6(self):
+        with open(ARGS.exe, "rb") as f:
+            pe = importcheck.Pe(f.read(), "MV_OSR.exe")
+        manifests = [blob for path, blob in pe.resources() if path.startswith("MANIFEST/1/")]
+        self.assertEqual(len(manifests), 1)
+        text = manifests[0].decode("utf-8")
+        self.assertIn('level="requireAdministrator"', text)
+        self.assertRegex(text, r'name="Microsoft\.Windows\.Common-Controls"\s+version="6\.0\.0\.0"')
+        self.assertIn("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", text)  # supportedOS: Windows 10
+        self.assertFalse(pe.wide, "the release program is 32-bit")
+
+
+def read_log(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def log_lines(data):
+    """(timestamp text, message) of each CR LF line."""
+    assert data.endswith(b"\r\n"), data[-40:]
+    out = []
+    for raw in data[:-2].split(b"\r\n"):
+        m = LINE.match(raw.decode("gbk"))
+        assert m, raw
+        out.append((m.group(1), m.group(8)))
+    return out
+
+
+@unittest.skipUnless("--startup" in sys.argv, "the program does not run its start-up yet")
+class StartUp(unittest.TestCase):
+    """Start-up on prepared drives: the work directory and the log."""
+
+    def run_program(self, pfx):
+        p = pfx.start(pfx.exe)
+        try:
+            rc, win = pfx.tool("waitwin", "MV_OSR_MainWindow", "20000",
+                               "Marvolt系统云重装 - Marvolt System Cloud Reinstall")
+            out, _ = p.communicate(timeout=60)  # ends by itself: MV_OSR_CLOSE_AFTER_MS
+        finally:
+            if p.poll() is None:
+                p.kill()
+        self.assertEqual(rc, 0, "the main window never showed its title")
+        self.assertEqual(win.get("Size"), "800x560")
+        self.assertEqual(p.returncode, 0)
+
+    def payload_targets(self):
+        """(id, base, path) of every file the tool-file pass writes."""
+        if not ARGS.payload_manifest:
+            return []
+        with open(ARGS.payload_manifest, encoding="utf-8") as f:
+            text = f.read()
+        out = []
+        for m in re.finditer(r'^mv_payload\((\w+)\s+PATH\s+"([^"]+)"\s+BASE\s+(\w+)\s+RULE\s+(\w+)', text, re.M):
+            if m.group(4) in ("ALWAYS", "MISSING"):
+                out.append((m.group(1), m.group(3), m.group(2)))
+        self.assertGreaterEqual(len(out), 17, "the manifest could not be read")
+        return out
+
+    def test_first_and_second_start_with_d_as_cdrom_and_e_fixed(self):
+        pfx = Prefix("d-cdrom-e-fixed")
+        try:
+            d = pfx.drive("d", "cdrom")
+            e = pfx.drive("e", "hd")
+            pfx.restart(c=3, d=5, e=3)
+            self.run_program(pfx)
+
+            work = os.path.join(e, "MV_OSR")
+            for sub in ("tools", "bakfile", "os_bak"):
+                self.assertTrue(os.path.isdir(os.path.join(work, sub)), sub)
+            rc, attr = pfx.tool("attr", "E:\\MV_OSR\\tools")
+            self.assertEqual(rc, 0)
+            self.assertEqual(int(attr["Attributes"]) & ~16, 2, "tools is Hidden and nothing else")
+            with open(os.path.join(work, NOTICE_NAME), "rb") as f:
+                self.assertEqual(f.read(), NOTICE)
+            self.assertEqual(os.listdir(d), [], "nothing goes to the CD-ROM")
+            for pid, base, target in self.payload_targets():
+                root = work if base == "WORK" else os.path.join(pfx.path, "drive_c")
+                path = os.path.join(root, *target.split("/"))
+                self.assertTrue(os.path.isfile(path), target)
+                with open(path, "rb") as f:
+                    written = f.read()
+                self.assertGreater(len(written), 0, target)
+                if ARGS.payload_files:  # the bytes the build embedded
+                    with open(os.path.join(ARGS.payload_files, pid + ".bin"), "rb") as f:
+                        self.assertEqual(written, f.read(), target)
+
+            first = read_log(os.path.join(work, "MV_OSR.log"))
+            lines = log_lines(first)
+            stamp, message = lines[0]
+            self.assertTrue(message.endswith(" main_sub"), message)
+            # The message is the time read once more: equal, or a second later.
+            again = stamp_time(message[: -len(" main_sub")])
+            self.assertIsNotNone(again, message)
+            self.assertIn((again - stamp_time(stamp)).total_seconds(), (0, -1, 1))
+            written = [m for _, m in lines if m.startswith("WriteFile_")]
+            self.assertEqual(written, ["WriteFile_bcdedit.exe", "WriteFile_boot.sdi", "WriteFile_bootsect.exe"])
+            for i, (_, m) in enumerate(lines):
+                if m.startswith("WriteFile_"):
+                    self.assertEqual(lines[i + 1][1], "真", m)
+
+            # The user edits the notice; a second start rewrites it and only
+            # appends to the log.
+            with open(os.path.join(work, NOTICE_NAME), "wb") as f:
+                f.write(b"edited")
+            self.run_program(pfx)
+            second = read_log(os.path.join(work, "MV_OSR.log"))
+            self.assertTrue(second.startswith(first), "the first run's lines are kept")
+            added = log_lines(second[len(first):])
+            self.assertTrue(added[0][1].endswith(" main_sub"), added[0])
+            self.assertFalse([m for _, m in added if m.startswith("WriteFile_")])
+            with open(os.path.join(work, NOTICE_NAME), "rb") as f:
+                self.assertEqual(f.read(), NOTICE)
+        finally:
+            pfx.close()
+
+    def test_no_fixed_drive_shows_the_error_box_and_creates_nothing(self):
+        pfx = Prefix("no-fixed-drive")
+        try:
+            d = pfx.drive("d", "cdrom")
+            pfx.drive("c", "cdrom")
+            pfx.restart(c=5, d=5, e=1)
+            c_before = set(os.listdir(os.path.join(pfx.path, "drive_c")))
+            p = pfx.start(pfx.exe)
+            try:
+                rc, box = pfx.tool("waitbox", "错误", "30000")
+                still_running = p.poll() is None
+                p.communicate(timeout=30)  # ends once the box is dismissed
+            finally:
+                if p.poll() is None:
+                    p.kill()
+            self.assertEqual(rc, 0, "no error box was shown")
+            self.assertTrue(still_running, "the program waits for the box")
+            self.assertEqual(box.get("Text"), NO_DRIVE_TEXT)
+            self.assertEqual(box.get("OwnerClass"), "MV_OSR_MainWindow")
+            self.assertEqual(set(os.listdir(os.path.join(pfx.path, "drive_c"))), c_before)
+            self.assertEqual(os.listdir(d), [])
+        finally:
+            pfx.close()
+
+
+def main():
+    global ARGS
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--exe", required=True)
+    ap.add_argument("--wintool", required=True)
+    ap.add_argument("--work", required=True)
+    ap.add_argument("--startup", action="store_true")
+    ap.add_argument("--payload-manifest")
+    ap.add_argument("--payload-files", help="the build's copies of the embedded files, <Id>.bin")
+    ARGS, rest = ap.parse_known_args()
+    ARGS.exe = os.path.abspath(ARGS.exe)
+    ARGS.wintool = os.path.abspath(ARGS.wintool)
+    ARGS.work = os.path.abspath(ARGS.work)
+    xvfb = None
+    if not os.environ.get("DISPLAY"):
+        n = next(n for n in range(140, 200) if not os.path.exists("/tmp/.X11-unix/X%d" % n)
+                 and not os.path.exists("/tmp/.X%d-lock" % n))
+        xvfb = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.environ["DISPLAY"] = ":%d" % n
+        time.sleep(1)
+    try:
+        prog = unittest.main(argv=[sys.argv[0]] + rest, exit=False, verbosity=2)
+    finally:
+        if xvfb:
+            xvfb.terminate()
+            xvfb.wait(timeout=10)
+    return 0 if prog.result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
