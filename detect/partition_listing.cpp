@@ -62,6 +62,7 @@ void ListPartitions() {
   const PayloadEntry* tool = FindPayloadEntry(kPayloadQzDir);
   if (!tool) return;
   Text path = PayloadTargetPath(*tool);
+  if (path.empty()) return;  // no work directory yet: nothing to run
   WritePayloadFile(kPayloadQzDir);
   Text output = plat().RunHidden("\"" + path + "\" -tavrin");
   Text number, style;

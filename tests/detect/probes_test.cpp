@@ -217,6 +217,11 @@ TEST_F(Listing, EmptyOutputLeavesTheValuesAsTheyWere) {
   mv::ListPartitions();
   EXPECT_EQ(mv::SystemPartitionNumber(), "1:2");
   EXPECT_EQ(mv::SystemDiskStyle(), "MBR");
+  // Without a work directory there is no tool to run.
+  mv::SetWorkDir("");
+  size_t runs = fake_.CommandsRun().size();
+  mv::ListPartitions();
+  EXPECT_EQ(fake_.CommandsRun().size(), runs);
 }
 
 TEST_F(Listing, TheToolsOwnOutputParsesAsIntended) {
