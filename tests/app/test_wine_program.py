@@ -202,7 +202,7 @@ class StartUp(unittest.TestCase):
         for m in re.finditer(r'^mv_payload\((\w+)\s+PATH\s+"([^"]+)"\s+BASE\s+(\w+)\s+RULE\s+(\w+)', text, re.M):
             if m.group(4) in ("ALWAYS", "MISSING"):
                 out.append((m.group(1), m.group(3), m.group(2)))
-        self.assertGreaterEqual(len(out), 17, "the manifest could not be read")
+        self.assertGreaterEqual(len(out), 6, "the manifest could not be read")
         return out
 
     def test_first_and_second_start_with_d_as_cdrom_and_e_fixed(self):
@@ -271,14 +271,15 @@ class StartUp(unittest.TestCase):
             c_before = set(os.listdir(os.path.join(pfx.path, "drive_c")))
             p = pfx.start(pfx.exe)
             try:
+                # The tool finds the box, records it and clicks its OK button.
                 rc, box = pfx.tool("waitbox", "错误", "30000")
-                still_running = p.poll() is None
                 p.communicate(timeout=30)  # ends once the box is dismissed
             finally:
                 if p.poll() is None:
                     p.kill()
             self.assertEqual(rc, 0, "no error box was shown")
-            self.assertTrue(still_running, "the program waits for the box")
+            # Ending without a usable drive is a failure, not a success.
+            self.assertEqual(p.returncode, 1)
             self.assertEqual(box.get("Text"), NO_DRIVE_TEXT)
             self.assertEqual(box.get("OwnerClass"), "MV_OSR_MainWindow")
             self.assertEqual(set(os.listdir(os.path.join(pfx.path, "drive_c"))), c_before)
