@@ -43,4 +43,4 @@ mv_payload(ChainBootqii PATH "bootqii"    BASE WINDOWS RULE SEPARATE VENDOR boot
 mv_payload(ChainQzload  PATH "qzload.pbr" BASE WINDOWS RULE SEPARATE VENDOR qzload.pbr STANDIN chain/qzload.pbr.standin)
 
 # The disk-listing tool, written by the partition listing before each run.
-mv_payload(QzDir    PATH "tools/QzDir.exe"    BASE WORK RULE SEPARATE TARGET QzDir STANDIN QzDir.exe.standin)
+mv_payload(QzDir    PATH "tools/QzDir.exe"    BASE WORK RULE SEPARATE TARGET qzdir STANDIN QzDir.exe.standin)
