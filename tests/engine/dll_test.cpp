@@ -1,0 +1,285 @@
+// The real xldl.dll, loaded by name as the program loads it, driven through
+// its seven exports with records built byte by byte at their documented
+// offsets, downloading over WinINet from the test server beside Wine.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/testserver/content.h"
+
+namespace {
+
+typedef BOOL(WINAPI* InitFn)();
+typedef DWORD(WINAPI* CreateFn)(const void*);
+typedef BOOL(WINAPI* HandleFn)(DWORD);
+typedef BOOL(WINAPI* QueryFn)(DWORD, void*);
+
+struct Dll {
+  HMODULE mod = nullptr;
+  InitFn Init = nullptr, UnInit = nullptr;
+  CreateFn CreateTask = nullptr;
+  HandleFn StartTask = nullptr, StopTask = nullptr, DeleteTask = nullptr;
+  QueryFn QueryTaskInfoEx = nullptr;
+};
+
+Dll g;
+
+template <class F>
+F Resolve(const char* name) {
+  FARPROC p = GetProcAddress(g.mod, name);
+  F f;
+  memcpy(&f, &p, sizeof f);
+  return f;
+}
+
+const int64_t MiB = 1 << 20;
+
+void PutText(std::vector<uint8_t>& b, size_t off, size_t units, const std::wstring& s) {
+  for (size_t i = 0; i < s.size() && i < units; ++i) {
+    b[off + 2 * i] = uint8_t(s[i] & 0xFF);
+    b[off + 2 * i + 1] = uint8_t(s[i] >> 8);
+  }
+}
+void Put32(std::vector<uint8_t>& b, size_t off, int32_t v) { memcpy(&b[off], &v, 4); }
+int32_t Get32(const std::vector<uint8_t>& b, size_t off) {
+  int32_t v;
+  memcpy(&v, &b[off], 4);
+  return v;
+}
+int64_t Get64(const std::vector<uint8_t>& b, size_t off) {
+  int64_t v;
+  memcpy(&v, &b[off], 8);
+  return v;
+}
+float GetFloat(const std::vector<uint8_t>& b, size_t off) {
+  float v;
+  memcpy(&v, &b[off], 4);
+  return v;
+}
+
+// The task parameters as the program fills them: URL, file name, the work
+// directory with its trailing backslash, nReserved1 5, DisableAutoRename 1,
+// IsResume 1.
+std::vector<uint8_t> BuildSetup(const std::wstring& url, const std::wstring& name, const std::wstring& dir, int resume = 1) {
+  std::vector<uint8_t> b(26564, 0);
+  PutText(b, 4, 2084, url);
+  PutText(b, 16532, 260, name);
+  PutText(b, 17572, 260, dir);
+  Put32(b, 18360, 5);
+  Put32(b, 18364, 1);
+  Put32(b, 18368, resume);
+  return b;
+}
+
+struct Info {
+  std::vector<uint8_t> b = std::vector<uint8_t>(1429, 0);
+  Info() { Put32(b, 0, 2); }
+  int32_t stat() const { return Get32(b, 0); }
+  int64_t total() const { return Get64(b, 1048); }
+  int64_t done() const { return Get64(b, 1056); }
+  float percent() const { return GetFloat(b, 1064); }
+  int32_t speed() const { return Get32(b, 1152); }
+  std::wstring name() const {
+    std::wstring s;
+    for (size_t i = 0; i < 260; ++i) {
+      wchar_t c = wchar_t(b[8 + 2 * i] | (b[9 + 2 * i] << 8));
+      if (!c) break;
+      s.push_back(c);
+    }
+    return s;
+  }
+};
+
+std::wstring Port() {
+  const char* p = getenv("MV_TEST_SERVER_PORT");
+  return p ? std::wstring(p, p + strlen(p)) : L"";
+}
+
+std::wstring Url(int64_t size, const std::wstring& query) {
+  return L"http://127.0.0.1:" + Port() + L"/gen/" + std::to_wstring(size) + L"?" + query;
+}
+
+std::wstring TempDir() {
+  wchar_t buf[MAX_PATH];
+  GetTempPathW(MAX_PATH, buf);
+  std::wstring d = std::wstring(buf) + L"xldl-dll-test\\";
+  CreateDirectoryW(d.c_str(), nullptr);
+  return d;
+}
+
+Info Wait(DWORD h, int timeout_ms = 90000) {
+  Info info;
+  for (int t = 0; t < timeout_ms; t += 50) {
+    EXPECT_TRUE(g.QueryTaskInfoEx(h, info.b.data()));
+    if (info.stat() == 4 || info.stat() == 1) return info;
+    Sleep(50);
+  }
+  ADD_FAILURE() << "task did not end";
+  return info;
+}
+
+std::string FileMd5(const std::wstring& path, int64_t* size) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return "";
+  xlts::Md5 md5;
+  std::vector<char> buf(1 << 20);
+  DWORD n = 0;
+  *size = 0;
+  while (ReadFile(f, buf.data(), DWORD(buf.size()), &n, nullptr) && n > 0) {
+    md5.Update(buf.data(), n);
+    *size += n;
+  }
+  CloseHandle(f);
+  return md5.HexDigest();
+}
+
+class DllEnv : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    g.mod = LoadLibraryW(L"xldl.dll");
+    ASSERT_NE(g.mod, nullptr);
+    g.Init = Resolve<InitFn>("XL_Init");
+    g.UnInit = Resolve<InitFn>("XL_UnInit");
+    g.CreateTask = Resolve<CreateFn>("XL_CreateTask");
+    g.StartTask = Resolve<HandleFn>("XL_StartTask");
+    g.StopTask = Resolve<HandleFn>("XL_StopTask");
+    g.DeleteTask = Resolve<HandleFn>("XL_DeleteTask");
+    g.QueryTaskInfoEx = Resolve<QueryFn>("XL_QueryTaskInfoEx");
+    ASSERT_TRUE(g.Init && g.UnInit && g.CreateTask && g.StartTask && g.StopTask && g.DeleteTask && g.QueryTaskInfoEx);
+    ASSERT_TRUE(g.Init());
+  }
+  void TearDown() override {
+    if (g.UnInit) g.UnInit();
+  }
+};
+const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new DllEnv);
+
+class DllTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(Port().empty()) << "MV_TEST_SERVER_PORT is not set";
+    ASSERT_NE(g.mod, nullptr);
+    dir_ = TempDir();
+  }
+  std::wstring dir_;
+};
+
+// Through a redirect to an answer that breaks off part-way.
+TEST_F(DllTest, DownloadSurvivesADroppedConnection) {
+  const int64_t size = 6 * MiB + 777;
+  std::wstring name = L"drop.bin";
+  DeleteFileW((dir_ + name).c_str());
+  auto setup = BuildSetup(Url(size, L"id=dll-drop&redirect=1&drop=1500000&k=1"), name, dir_);
+  DWORD h = g.CreateTask(setup.data());
+  ASSERT_NE(h, 0u);
+  ASSERT_TRUE(g.StartTask(h));
+  Info info = Wait(h);
+  ASSERT_EQ(info.stat(), 4);
+  EXPECT_EQ(info.total(), size);
+  EXPECT_EQ(info.done(), size);
+  EXPECT_FLOAT_EQ(info.percent(), 1.0f);
+  EXPECT_EQ(info.name(), name);
+  int64_t got = 0;
+  EXPECT_EQ(FileMd5(dir_ + name, &got), xlts::Md5OfContent(1, size));
+  EXPECT_EQ(got, size);
+  EXPECT_EQ(GetFileAttributesW((dir_ + name + L".dlctl").c_str()), INVALID_FILE_ATTRIBUTES);
+  g.DeleteTask(h);
+}
+
+TEST_F(DllTest, StopStartDeleteAndDeleteAgain) {
+  const int64_t size = 8 * MiB;
+  std::wstring name = L"pause.bin";
+  DeleteFileW((dir_ + name).c_str());
+  auto setup = BuildSetup(Url(size, L"id=dll-pause&rate=2000000"), name, dir_);
+  DWORD h = g.CreateTask(setup.data());
+  ASSERT_NE(h, 0u);
+  ASSERT_TRUE(g.StartTask(h));
+  Info info;
+  for (int i = 0; i < 400; ++i) {
+    ASSERT_TRUE(g.QueryTaskInfoEx(h, info.b.data()));
+    if (info.done() > MiB && info.speed() > 0) break;
+    Sleep(25);
+  }
+  EXPECT_GT(info.speed(), 0);
+  g.StopTask(h);
+  ASSERT_TRUE(g.QueryTaskInfoEx(h, info.b.data()));
+  EXPECT_NE(info.stat(), 4);
+  EXPECT_NE(info.stat(), 1);
+  int64_t paused = info.done();
+  EXPECT_LT(paused, size);
+  Sleep(400);
+  ASSERT_TRUE(g.QueryTaskInfoEx(h, info.b.data()));
+  EXPECT_EQ(info.done(), paused);
+
+  ASSERT_TRUE(g.StartTask(h));
+  info = Wait(h);
+  ASSERT_EQ(info.stat(), 4);
+  int64_t got = 0;
+  EXPECT_EQ(FileMd5(dir_ + name, &got), xlts::Md5OfContent(1, size));
+
+  g.DeleteTask(h);
+  ASSERT_TRUE(g.QueryTaskInfoEx(h, info.b.data()));
+  EXPECT_EQ(info.stat(), 1);  // a waiting caller stops waiting
+  g.DeleteTask(h);
+  g.StopTask(h);
+  EXPECT_FALSE(g.StartTask(h));
+  EXPECT_NE(GetFileAttributesW((dir_ + name).c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// The 32-bit build's offsets past 4 GiB: the last 3 MiB of a 5 GiB file,
+// resumed from a sparse partial file with a Range request.
+TEST_F(DllTest, ResumesPastFourGiB) {
+  const int64_t size = 5120 * MiB, have = size - 3 * MiB;
+  std::wstring name = L"huge.bin", path = dir_ + name;
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  LARGE_INTEGER at;
+  at.QuadPart = have;
+  ASSERT_TRUE(SetFilePointerEx(f, at, nullptr, FILE_BEGIN) && SetEndOfFile(f));
+  CloseHandle(f);
+
+  auto setup = BuildSetup(Url(size, L"id=dll-huge"), name, dir_);
+  DWORD h = g.CreateTask(setup.data());
+  ASSERT_NE(h, 0u);
+  ASSERT_TRUE(g.StartTask(h));
+  Info info = Wait(h);
+  ASSERT_EQ(info.stat(), 4);
+  EXPECT_EQ(info.total(), size);
+  EXPECT_EQ(info.done(), size);
+
+  f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  LARGE_INTEGER sz;
+  ASSERT_TRUE(GetFileSizeEx(f, &sz));
+  EXPECT_EQ(sz.QuadPart, size);
+  ASSERT_TRUE(SetFilePointerEx(f, at, nullptr, FILE_BEGIN));
+  std::string tail(size_t(3 * MiB), '\0'), want(size_t(3 * MiB), '\0');
+  DWORD n = 0;
+  ASSERT_TRUE(ReadFile(f, &tail[0], DWORD(tail.size()), &n, nullptr));
+  CloseHandle(f);
+  EXPECT_EQ(n, tail.size());
+  xlts::FillContent(1, have, &want[0], want.size());
+  EXPECT_TRUE(tail == want);
+  g.DeleteTask(h);
+  DeleteFileW(path.c_str());
+}
+
+TEST_F(DllTest, RefusesFileNamesThatLeaveTheSaveFolder) {
+  for (const wchar_t* bad : {L"..\\escape.bin", L"sub/escape.bin", L"C:escape.bin", L"", L".."}) {
+    auto setup = BuildSetup(Url(10, L"id=dll-bad"), bad, dir_);
+    DWORD h = g.CreateTask(setup.data());
+    EXPECT_EQ(h, 0u) << std::string(bad, bad + wcslen(bad));
+  }
+  auto setup = BuildSetup(L"ftp://127.0.0.1/x", L"x.bin", dir_);
+  EXPECT_EQ(g.CreateTask(setup.data()), 0u);
+  Info info;
+  ASSERT_TRUE(g.QueryTaskInfoEx(0, info.b.data()));
+  EXPECT_EQ(info.stat(), 1);
+}
+
+}  // namespace
