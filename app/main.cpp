@@ -10,6 +10,8 @@
 
 #include <cstdlib>
 
+#include "core/startup.h"
+#include "core/window_names.h"
 #include "ui/model.h"
 #include "ui/win32/view.h"
 
@@ -31,9 +33,13 @@ UINT CloseAfterMs() {
 }
 
 void RunStartUp(mv::ui::win32::MainWindow& window) {
-  mv::ui::WindowModel& model = mv::ui::MainModel();
-  model.SetText(mv::ui::win32::MainWindow::kTitleLabel, "Marvolt系统云重装 - Marvolt System Cloud Reinstall");
-  model.SetText(mv::ui::win32::MainWindow::kVersionLabel, "OSR1.1.19.819");
+#if defined(MV_HAVE_WIN32_PLATFORM)
+  mv::StartUp(reinterpret_cast<mv::WindowRef>(window.hwnd()));
+#else
+  // Without the platform only the labels of the start-up can be shown.
+  mv::ui::MainModel().SetText(mv::names::kTitleLabel, mv::kCaptionText);
+  mv::ui::MainModel().SetText(mv::names::kVersionLabel, mv::kVersionText);
+#endif
 }
 
 }  // namespace

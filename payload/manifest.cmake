@@ -37,6 +37,10 @@ mv_payload(DlZlib1           PATH "download/zlib1.dll"            BASE WORK RULE
 mv_payload(Bcdedit  PATH "tools/bcdedit.exe"  BASE WORK    RULE MISSING VENDOR bcdedit.exe TARGET bcdedit_standin STANDIN bcdedit.exe.standin)
 mv_payload(BootSdi  PATH "boot/boot.sdi"      BASE WINDOWS RULE MISSING VENDOR boot.sdi    STANDIN boot.sdi.standin)
 mv_payload(Bootsect PATH "tools/bootsect.exe" BASE WORK    RULE MISSING VENDOR bootsect.exe STANDIN bootsect.exe.standin)
+# The Windows XP/2003 boot chain, written by the boot-entry step on those systems only.
+mv_payload(ChainBcf     PATH "boot/BCF"   BASE WINDOWS RULE SEPARATE VENDOR BCF        STANDIN chain/BCF.standin)
+mv_payload(ChainBootqii PATH "bootqii"    BASE WINDOWS RULE SEPARATE VENDOR bootqii    STANDIN chain/bootqii.standin)
+mv_payload(ChainQzload  PATH "qzload.pbr" BASE WINDOWS RULE SEPARATE VENDOR qzload.pbr STANDIN chain/qzload.pbr.standin)
 
 # The disk-listing tool, written by the partition listing before each run.
-mv_payload(QzDir    PATH "tools/QzDir.exe"    BASE WORK RULE SEPARATE TARGET qzdir STANDIN QzDir.exe.standin)
+mv_payload(QzDir    PATH "tools/QzDir.exe"    BASE WORK RULE SEPARATE TARGET QzDir STANDIN QzDir.exe.standin)

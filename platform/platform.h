@@ -105,7 +105,9 @@ class Platform {
   virtual Text Utf8ToAnsi(const std::string& utf8) = 0;
 
   // ---- Files and folders -------------------------------------------------
-  // True when a directory search for the path finds an entry.
+  // True when a directory search for the path finds an entry. A trailing
+  // backslash is allowed ("D:\\MV_OSR\\" names the folder); a path with
+  // wildcards is true when anything matches.
   virtual bool FileExists(const Text& path) = 0;
   // Creates one folder level; an existing folder is not an error.
   virtual void CreateFolder(const Text& path) = 0;
@@ -126,7 +128,9 @@ class Platform {
   virtual bool ReadWholeFile(const Text& path, Bytes& out) = 0;
   // Size in bytes, -1 when the file cannot be examined.
   virtual int64_t FileSize(const Text& path) = 0;
-  // Entries matching a pattern such as "D:\\*.wim" (wildcards * and ?, case-insensitive).
+  // Entries matching a pattern such as "D:\\*.wim" (wildcards * and ?,
+  // case-insensitive; "*.*" matches names without a dot too). Never lists
+  // "." or "..". Empty when the folder is missing.
   virtual std::vector<DirEntry> ListFolder(const Text& pattern) = 0;
 
   // Streams. OpenRead: shared for reading and writing. OpenAppendShared:
@@ -184,9 +188,12 @@ class Platform {
   // ---- Processes ---------------------------------------------------------
   // Runs a command line with no visible window, waits for it and returns what
   // it wrote to standard output and standard error (as it came, stopping each
-  // read at a zero byte). Empty at once when it cannot start. Keeps the window
-  // alive while waiting (processes pending events between polls).
-  virtual Text RunHidden(const Text& command_line) = 0;
+  // read at a zero byte). The line runs as "cmd.exe /c " + command_line
+  // ("command.com /c " on the 9x family), or as interpreter + " " +
+  // command_line when an interpreter is given. Empty at once when it cannot
+  // start. Keeps the window alive while waiting (processes pending events
+  // between polls).
+  virtual Text RunHidden(const Text& command_line, const Text& interpreter = Text()) = 0;
   // Opens a document or URL with the user's default handler.
   virtual bool ShellOpen(const Text& target) = 0;
   // Enables the shutdown privilege and asks the system to reboot.
@@ -197,7 +204,10 @@ class Platform {
   // ---- Dialogs -----------------------------------------------------------
   // A message box; caption "信息：" when empty. Returns 0 to 6.
   virtual int ShowMessageBox(const Text& text, uint32_t flags, const Text& caption, WindowRef owner) = 0;
-  // A message box whose buttons 1 to 7 carry the given captions.
+  // A message box whose buttons 1 to 7 (OK, Cancel, Abort, Retry, Ignore,
+  // Yes, No) carry the given captions; a caption missing or empty takes its
+  // default ("确认", "取消", "终止", "重试", "忽略", "是", "否"), and an empty
+  // box caption is "提示：". Returns 0 to 6 as ShowMessageBox.
   virtual int AskWithCaptions(const Text& text, uint32_t flags, const Text& caption, WindowRef owner,
                               const std::vector<Text>& button_captions) = 0;
 

@@ -1,26 +1,64 @@
 #!/usr/bin/env bash
 # Prepares the Wine prefix the Windows tests and the demo run in.
-#   scripts/wine-prefix.sh PREFIX
+#   scripts/wine-prefix.sh PREFIX [DRIVE...]
 # A 64-bit prefix (both loaders work in it), Chinese locale (ANSI code page
 # 936), no Z: drive (so that the Linux root is not the highest fixed drive),
 # and fonts for Chinese text. Idempotent: an existing prefix is kept.
+#
+# Each DRIVE argument configures one drive letter of the prefix:
+#   e:hd:/some/dir      E: is a fixed drive on that folder (made if missing)
+#   d:cdrom:/other/dir  also floppy, network, ramdisk
+#   g:none              G: is not there
+# The types go to HKLM\Software\Wine\Drives in the 64-bit view (the only one
+# Wine reads); the wineserver then ends so that the next start sees them.
+# Nothing else may run in the prefix meanwhile.
 set -euo pipefail
-prefix=${1:?usage: wine-prefix.sh PREFIX}
+prefix=${1:?usage: wine-prefix.sh PREFIX [DRIVE...]}
+shift
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
-if [ -f "$prefix/.mv-ready" ]; then exit 0; fi
-rm -rf "$prefix"
 export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=zh_CN.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
-/usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+if [ ! -f "$prefix/.mv-ready" ]; then
+  rm -rf "$prefix"
+  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+  /usr/lib/wine/wineserver -w
+  rm -f "$prefix/dosdevices/z:"
+  # Make the Chinese fonts the ones GDI+ and the dialogs find.
+  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Microsoft YaHei' /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'SimSun' /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v '宋体' /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+  /usr/lib/wine/wine64 reg add 'HKLM\SYSTEM\Setup' /v SystemPartition /d '\Device\HarddiskVolume1' /f /reg:64 >/dev/null 2>&1
+  /usr/lib/wine/wineserver -w
+  touch "$prefix/.mv-ready"
+fi
+
+[ $# -gt 0 ] || exit 0
+# Drives: skipped when the prefix already has exactly this configuration.
+want="$*"
+if [ "$(cat "$prefix/.mv-drives" 2>/dev/null)" = "$want" ]; then exit 0; fi
+rm -f "$prefix/.mv-drives"
+for spec in "$@"; do
+  letter=${spec%%:*}
+  rest=${spec#*:}
+  type=${rest%%:*}
+  dir=
+  [ "$rest" = "$type" ] || dir=${rest#*:}
+  case $letter in [a-y]) ;; *) echo "wine-prefix.sh: bad drive letter in $spec" >&2; exit 2 ;; esac
+  if [ "$type" = none ]; then
+    rm -f "$prefix/dosdevices/$letter:" "$prefix/dosdevices/$letter::"
+    /usr/lib/wine/wine64 reg delete 'HKLM\Software\Wine\Drives' /v "$letter:" /f /reg:64 >/dev/null 2>&1 || true
+    continue
+  fi
+  case $type in hd|cdrom|floppy|network|ramdisk) ;; *) echo "wine-prefix.sh: bad drive type in $spec" >&2; exit 2 ;; esac
+  [ -n "$dir" ] || { echo "wine-prefix.sh: no folder in $spec" >&2; exit 2; }
+  mkdir -p "$dir"
+  ln -sfn "$(cd "$dir" && pwd)" "$prefix/dosdevices/$letter:"
+  /usr/lib/wine/wine64 reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d "$type" /f /reg:64 >/dev/null 2>&1
+done
+# Waiting for the server to end saves the registry and makes the next start
+# read the new drives.
 /usr/lib/wine/wineserver -w
-rm -f "$prefix/dosdevices/z:"
-# Make the Chinese fonts the ones GDI+ and the dialogs find.
-/usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Microsoft YaHei' /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
-/usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'SimSun' /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
-/usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v '宋体' /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
-/usr/lib/wine/wine64 reg add 'HKLM\SYSTEM\Setup' /v SystemPartition /d '\Device\HarddiskVolume1' /f /reg:64 >/dev/null 2>&1
-/usr/lib/wine/wineserver -w
-touch "$prefix/.mv-ready"
+echo "$want" > "$prefix/.mv-drives"

@@ -2,10 +2,12 @@
 
 #include <memory>
 
+#include "core/window_names.h"
+
 namespace mv::ui::win32 {
 
-const char* const MainWindow::kTitleLabel = "标签_标题";
-const char* const MainWindow::kVersionLabel = "标签_版本";
+const char* const MainWindow::kTitleLabel = names::kTitleLabel;
+const char* const MainWindow::kVersionLabel = names::kVersionLabel;
 const char* const MainWindow::kCloseButton = "图形按钮_关闭";
 
 namespace {

@@ -1,0 +1,187 @@
+#include "boot/pe_task.h"
+
+#include <string>
+
+#include "core/state.h"
+#include "core/text.h"
+
+namespace mv {
+namespace {
+
+const char kSection[] = "SYSTEM";
+
+std::function<Text()>& PartitionNumberSource() {
+  static std::function<Text()> source;
+  return source;
+}
+
+struct Patterns {
+  const char* date;
+  const char* time;
+  const char* month_day;
+  const char* hours_minutes;
+  const char* minutes_seconds;
+};
+
+const Patterns kPatterns[4] = {
+    {"yyyy年MM月dd日 ", "hh时mm分ss秒", "MM月dd日", "hh时mm分", "mm分ss秒"},
+    {"yyyy-MM-dd ", "hh:mm:ss", "MM-dd", "hh:mm", "mm:ss"},
+    {"yyyy/MM/dd ", "hh/mm/ss", "MM/dd", "hh/mm", "mm/ss"},
+    {"yyyyMMdd", "hhmmss", "MMdd", "hhmm", "mmss"},
+};
+
+// With a 24-hour locale every "hh" of a time pattern becomes "HH".
+Text HourPattern(Text pattern, bool hours24) {
+  if (!hours24) return pattern;
+  for (size_t at = pattern.find("hh"); at != Text::npos; at = pattern.find("hh", at + 2)) pattern.replace(at, 2, "HH");
+  return pattern;
+}
+
+Text Date(const LocalTime& t, const Text& pattern) {
+  return pattern.size() < 3 ? Text() : plat().FormatDate(t, pattern);
+}
+Text Time(const LocalTime& t, const Text& pattern) {
+  return pattern.size() < 3 ? Text() : plat().FormatTime(t, pattern);
+}
+
+void Put(const Text& file, const char* key, const Text& value) { plat().IniWrite(file, kSection, key, value); }
+
+// A marker file: its content (possibly none), then System and Hidden.
+void WriteMarker(const Text& path, const Text& content) {
+  std::vector<Bytes> pieces;
+  if (!content.empty()) pieces.push_back(TextToBytes(content));
+  plat().WriteWholeFile(path, pieces);
+}
+void HideMarker(const Text& path) { plat().RunHidden("attrib +s +h " + path); }
+
+}  // namespace
+
+int PeTaskForImage(const Text& image_path) {
+  const size_t slash = image_path.find_last_of("\\/");
+  const size_t dot = image_path.rfind('.');
+  if (dot == Text::npos || (slash != Text::npos && dot < slash)) return kPeTaskWim;
+  return UpperAscii(image_path.substr(dot)) == ".GHO" ? kPeTaskGhost : kPeTaskWim;
+}
+
+Text FormatTimestamp(const LocalTime& t, int style, int part) {
+  if (style < 0 || style > 3) style = 0;
+  const Patterns& p = kPatterns[style];
+  const bool hours24 = plat().Locale24Hour();
+  switch (part) {
+    case 1: {
+      Text date = Date(t, p.date);
+      while (!date.empty() && date.back() == ' ') date.pop_back();
+      return date;
+    }
+    case 2:
+      return Date(t, p.month_day);
+    case 3:
+      return Time(t, HourPattern(p.time, hours24));
+    case 4:
+      return Time(t, HourPattern(p.hours_minutes, hours24));
+    case 5:
+      return Time(t, p.minutes_seconds);
+    default:
+      return Date(t, p.date) + Time(t, HourPattern(p.time, hours24));
+  }
+}
+
+Text FormatTimestamp(int style, int part) { return FormatTimestamp(plat().Now(), style, part); }
+
+Text SystemPartitionPath() {
+  Text device;
+  if (!plat().RegReadString(kHkeyLocalMachine, "SYSTEM\\Setup", "SystemPartition", device)) device.clear();
+  return "\\\\.\\GLOBALROOT" + device + "\\";
+}
+
+Text CurrentLoaderIdFromListing(const Text& listing, char letter) {
+  int from = TextFind(listing, "}", 1, false);  // the end of the boot manager's identifier
+  if (from < 1) from = 1;
+  const Text end = Text("\r\ndevice                  partition=") + letter + ":\r\npath                    \\";
+  const Text id = TextBetween(listing, "identifier              ", end, from, false);
+  if (TextFind(id, "identifier", 1, true) == -1) return id;
+  // The match ran over several entries: the running system's is the last one.
+  int last = -1;
+  for (int at = TextFind(id, "{", 1, false); at != -1; at = TextFind(id, "{", at + 1, false)) last = at;
+  if (last == -1) return Text();
+  const int start = last - 10 < 1 ? 1 : last - 10;
+  const Text tail = TrimText(TextBetween(id, " ", "}", start, false)) + "}";
+  return tail == "}" ? Text() : tail;
+}
+
+Text FindCurrentLoaderId() {
+  const Text bcdedit = BcdeditPath().empty() ? WorkDir() + "tools\\bcdedit.exe" : BcdeditPath();
+  const Text drive = SystemDrive();
+  return CurrentLoaderIdFromListing(plat().RunHidden(bcdedit), drive.empty() ? 'C' : drive[0]);
+}
+
+void SetSystemPartitionNumberSource(std::function<Text()> source) { PartitionNumberSource() = std::move(source); }
+
+Text PeTaskFile() { return PeTaskFilePath().empty() ? SystemDrive() + "\\WinPE\\DaVidAZ.INI" : PeTaskFilePath(); }
+
+void WritePeTask(int task, const Text& image_path, const Text& index_text) {
+  const Text ini = PeTaskFile();
+  const Text drive = SystemDrive();
+  // The profile writer does not create folders.
+  const Text winpe = drive + "WinPE";
+  if (!plat().FileExists(winpe)) plat().CreateFolder(winpe);
+
+  const Text partition = SystemPartitionPath();
+  Put(ini, "task", std::to_string(task));
+  const Text boot_partition = TextDigest(partition + FormatTimestamp(1, 0));
+  Put(ini, "BootPartition", boot_partition);
+  const Text boot_marker = partition + boot_partition;
+  WriteMarker(boot_marker, boot_partition);
+  Put(ini, "BootID", FindCurrentLoaderId());
+  HideMarker(boot_marker);
+  Put(ini, "Soft", "1");
+  Put(ini, "recovery", "0");
+
+  if (task != kPeTaskGhost && task != kPeTaskWim && task != kPeTaskBackup) return;
+  const Text task_file = TextDigest("Dir" + image_path);
+  const Text file = TextDigest(image_path);
+  const Text file_path = image_path.size() > 2 ? image_path.substr(2) : Text();
+  const Text dir_marker = drive + task_file;
+  const Text image_marker = image_path.substr(0, 3) + file;
+  const Text partition_number = PartitionNumberSource() ? PartitionNumberSource()() : Text();
+
+  switch (task) {
+    case kPeTaskBackup:
+      Put(ini, "TaskFile", task_file);
+      WriteMarker(dir_marker, Text());
+      HideMarker(dir_marker);
+      Put(ini, "File", file);
+      WriteMarker(image_marker, file);
+      Put(ini, "FilePtah", file_path);
+      HideMarker(image_marker);
+      Put(ini, "WimRatio", "--compress=LZX:20");
+      Put(ini, "Remarks", "Backup_Wim_File_Compressed_By_MV_OSR");
+      Put(ini, "Name", "MV_OSR_Backup_Wim_File");
+      Put(ini, "PartitionNumber", partition_number);
+      break;
+    case kPeTaskWim:
+      Put(ini, "TaskFile", task_file);
+      WriteMarker(dir_marker, task_file);
+      HideMarker(dir_marker);
+      Put(ini, "Index", index_text);
+      Put(ini, "File", file);
+      Put(ini, "FilePtah", file_path);
+      WriteMarker(image_marker, file);
+      HideMarker(image_marker);
+      Put(ini, "PartitionNumber", partition_number);
+      break;
+    case kPeTaskGhost:
+      Put(ini, "FilePtah", file_path);
+      Put(ini, "TaskFile", task_file);
+      WriteMarker(dir_marker, task_file);
+      HideMarker(dir_marker);
+      Put(ini, "File", file);
+      WriteMarker(image_marker, file);
+      HideMarker(image_marker);
+      Put(ini, "PartitionNumber", partition_number);
+      Put(ini, "Soft", "1");
+      break;
+  }
+}
+
+}  // namespace mv

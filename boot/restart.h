@@ -1,0 +1,35 @@
+// The restart into the PE once the task file and the boot entries are in
+// place: the 99-second countdown that ends a cloud install, the restart-now
+// and restart-later roles of the wizard's two buttons, and the fixed ten-second
+// wait that ends the restore and backup requests. Everything here runs on the
+// window thread.
+#pragma once
+
+#include <functional>
+
+namespace mv {
+
+// Enables the shutdown privilege and asks the system to reboot; the caller
+// ends the program right after.
+void Restart();
+
+// Starts the countdown: steps to their final state, the buttons to their
+// restart roles, the status label shown, the timer at 1000 ms, 99 seconds.
+void StartRestartCountdown();
+// The countdown timer's handler: one second less; restarts after the 99th tick.
+void RestartCountdownTick();
+// Seconds left on the countdown.
+int RestartCountdownSeconds();
+
+// The two buttons' handlers: in their restart role they ask and restart (or
+// postpone); otherwise they do the ordinary page navigation given.
+void OnNextButtonClick(const std::function<void()>& navigate);
+void OnBackButtonClick(const std::function<void()>& navigate);
+
+// The end of the restore and backup requests: the restart notice, ten seconds, the restart.
+void FinishRequestWithRestart();
+
+// Back to the idle state (tests).
+void ResetRestartState();
+
+}  // namespace mv

@@ -1,0 +1,24 @@
+// Whole-file digests and file copies with progress.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace mv::dl {
+
+// Called after every chunk with (percent, bytes done, bytes total).
+using HashProgress = std::function<int(int32_t, int64_t, int64_t)>;
+
+// The file's MD5 as 32 upper-case hexadecimal digits, read in 8 MiB chunks;
+// the empty text when the file cannot be read to its end (an empty file
+// included). The flag has no effect. Stops early, with the empty text, when
+// the calling worker is asked to stop.
+std::string FileMd5(const std::string& path, const HashProgress& progress, int flag = 1);
+
+// Copies a file (restartable where the platform offers it, an existing target
+// replaced) while the copy progress display runs on its own thread. Clears
+// the copy-cancel flag first; setting it cancels the copy. True on success.
+bool CopyWithProgress(const std::string& from, const std::string& to);
+
+}  // namespace mv::dl

@@ -1,0 +1,31 @@
+// Window components the download part writes into. The view lays them out;
+// these names are the contract between the two.
+#pragma once
+
+namespace mv::dl {
+
+// One progress area: status line, progress line, percent label and a bar
+// drawn as a fill label inside a track label.
+struct ProgressArea {
+  const char* status;
+  const char* progress;
+  const char* percent;
+  const char* track;
+  const char* fill;
+};
+
+// The download page (wizard step 3).
+inline constexpr ProgressArea kDownloadPage = {"标签_下载状态", "标签_下载进度", "标签_下载百分比",
+                                               "标签_下载进度条底", "标签_下载进度条"};
+// The PE progress area (page 3 of the page host, backup and restore).
+inline constexpr ProgressArea kPeArea = {"标签_PE下载状态", "标签_PE下载进度", "标签_PE下载百分比",
+                                         "标签_PE下载进度条底", "标签_PE下载进度条"};
+
+// The download page's pause/resume button and its second action button.
+inline constexpr char kPauseButton[] = "图形按钮_暂停下载";
+inline constexpr char kSecondActionButton[] = "图形按钮_取消下载";
+
+// The reinstall wizard (steps 0 to 4).
+inline constexpr char kWizardHost[] = "选择夹_一键装机";
+
+}  // namespace mv::dl

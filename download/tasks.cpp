@@ -1,0 +1,134 @@
+#include "download/tasks.h"
+
+#include <atomic>
+
+#include "core/log.h"
+#include "core/state.h"
+#include "download/progress.h"
+#include "download/progress_names.h"
+#include "platform/sync.h"
+#include "ui/model.h"
+
+namespace mv::dl {
+namespace {
+
+struct State {
+  Mutex mu;
+  DownloadLinks links;
+  std::vector<XlHandle> tasks;
+  std::atomic<XlHandle> current{0};
+  std::atomic<int> busy{0};
+  std::atomic<Handle> download_worker{kNoHandle};
+  std::atomic<Handle> second_worker{kNoHandle};
+};
+
+State& S() {
+  static State s;
+  return s;
+}
+
+DownloadLinks Links() {
+  LockGuard g(S().mu);
+  return S().links;
+}
+
+}  // namespace
+
+void SetDownloadLinks(DownloadLinks links) {
+  LockGuard g(S().mu);
+  S().links = std::move(links);
+}
+
+void InstallDownloadHooks() { SetShutDownHook(ShutDownEngine); }
+
+DownTaskSetup& TaskSetup() {
+  static DownTaskSetup setup;
+  return setup;
+}
+
+DownTaskInfo& TaskInfo() {
+  static DownTaskInfo info;
+  return info;
+}
+
+std::vector<XlHandle> TaskList() {
+  LockGuard g(S().mu);
+  return S().tasks;
+}
+void AppendTask(XlHandle task) {
+  LockGuard g(S().mu);
+  S().tasks.push_back(task);
+}
+void ClearTaskList() {
+  LockGuard g(S().mu);
+  S().tasks.clear();
+}
+XlHandle CurrentTask() { return S().current; }
+void SetCurrentTask(XlHandle task) { S().current = task; }
+
+int BusyFlag() { return S().busy; }
+void SetBusyFlag(int busy) { S().busy = busy; }
+
+void SetJobThreads(Handle download_worker, Handle second_worker) {
+  S().download_worker = download_worker;
+  S().second_worker = second_worker;
+}
+Handle DownloadWorker() { return S().download_worker; }
+Handle SecondWorker() { return S().second_worker; }
+
+bool StartDownload(const std::string& url, const std::string& file_name, const std::string& info_log_prefix,
+                   bool make_current) {
+  TaskSetup().Build(url, "", "", file_name, WorkDir(), false, true, true);
+  const XlHandle task = XlCreateTask(TaskSetup().Data());
+  AppendTask(task);
+  if (make_current) SetCurrentTask(task);
+  const bool started = XlStartTask(task) != 0;
+  Log(std::string("XL_StartTask_") + (started ? "真" : "假"));
+  const uintptr_t info = TaskInfo().Build();
+  Log(info_log_prefix + std::to_string(static_cast<unsigned long long>(info)));
+  return WaitForTask(task);
+}
+
+void PauseDownload() {
+  if (Handle w = DownloadWorker()) plat().PauseThread(w);
+  XlStopTask(CurrentTask());
+  ui::MainModel().SetText(kPauseButton, "继续下载");
+}
+
+void ResumeDownload() {
+  ui::MainModel().SetText(kPauseButton, "暂停下载");
+  XlStartTask(CurrentTask());
+  if (Handle w = DownloadWorker()) plat().ResumeThread(w);
+}
+
+namespace {
+void StopAndDeleteAll() {
+  for (XlHandle task : TaskList()) {
+    XlStopTask(task);
+    XlDeleteTask(task);
+  }
+}
+}  // namespace
+
+void AbortDownloads() {
+  StopAndDeleteAll();
+  ClearTaskList();
+  auto links = Links();
+  if (links.set_busy)
+    links.set_busy(0);
+  else
+    SetBusyFlag(0);
+  ui::MainModel().SetPage(kWizardHost, 2);
+  if (links.reset_started_jobs) links.reset_started_jobs();
+  const bool on_window_thread = plat().OnWindowThread();
+  if (Handle w = DownloadWorker()) plat().RequestStop(w);
+  if (on_window_thread)
+    if (Handle w = SecondWorker()) plat().RequestStop(w);
+}
+
+void ShutDownEngine() {
+  if (BusyFlag() == 1) StopAndDeleteAll();
+  if (EngineStarted()) XlUnInit();
+}
+
+}  // namespace mv::dl

@@ -1,0 +1,74 @@
+// The process-wide download state: the task list, the current task, the busy
+// flag, the two job threads, and the operations on them: start a download,
+// pause and resume, abort, and the engine's part of shutting down.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "download/engine.h"
+#include "download/task_records.h"
+#include "platform/platform.h"
+
+namespace mv::dl {
+
+// What the download part needs from the window and the install job. Start-up
+// sets these before any job starts; unset hooks do nothing (without set_busy
+// only the busy flag is cleared).
+struct DownloadLinks {
+  std::function<void(int)> set_busy;         // the window's SetBusy (navigation too)
+  std::function<void()> reset_started_jobs;  // started-jobs counter of the install = 0
+};
+void SetDownloadLinks(DownloadLinks links);
+
+// Registers the engine's part of the program's end with the core's shut-down.
+void InstallDownloadHooks();
+
+// The records rebuilt for every task.
+DownTaskSetup& TaskSetup();
+DownTaskInfo& TaskInfo();
+
+// Task handles in creation order; deleted ones stay until the list is emptied.
+std::vector<XlHandle> TaskList();
+void AppendTask(XlHandle task);
+void ClearTaskList();
+XlHandle CurrentTask();
+void SetCurrentTask(XlHandle task);
+
+// 1 while a job runs. SetBusy of the window sets it through SetBusyFlag.
+int BusyFlag();
+void SetBusyFlag(int busy);
+
+// The download worker and the second (data backup) worker of an install,
+// kNoHandle when none runs.
+void SetJobThreads(Handle download_worker, Handle second_worker);
+Handle DownloadWorker();
+Handle SecondWorker();
+
+// Starts a download of url into the work directory as file_name and waits
+// for it (WaitForTask). info_log_prefix is the log text written before the
+// status record's build result ("DownTaskInfo.创建_" or "XL_StartTask_").
+// With make_current the handle becomes the current task (pause acts on it).
+// True when the file is complete.
+bool StartDownload(const std::string& url, const std::string& file_name, const std::string& info_log_prefix,
+                   bool make_current);
+
+// The pause button: pause the worker, then stop the task; resume: start the
+// task, then let the worker go on.
+void PauseDownload();
+void ResumeDownload();
+
+// Stops and deletes every task, empties the list, clears the busy state,
+// sends the wizard back to the system choice, sets the started-jobs counter
+// to 0 and asks the job threads to stop. Called on the download worker, it
+// stops that worker only (its caller returns at once) and leaves the data
+// backup to finish; called on the window thread it stops both.
+void AbortDownloads();
+
+// The engine's part of the program's end: with the busy flag 1, stop and
+// delete every task; then release the engine (when it was started).
+void ShutDownEngine();
+
+}  // namespace mv::dl

@@ -1,0 +1,596 @@
+// The Win32 adapter, part 2: processes, message boxes, threads, time, the
+// internet library, machine facts and dynamic libraries.
+#include "platform/win32/win32_platform.h"
+
+#include <shellapi.h>
+#include <wininet.h>
+
+#include <cstdio>
+
+namespace mv {
+
+namespace {
+
+template <typename F>
+F Resolve(const wchar_t* module, const char* name) {
+  HMODULE m = ::GetModuleHandleW(module);
+  if (!m) m = ::LoadLibraryW(module);
+  return m ? reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(m, name))) : nullptr;
+}
+
+// The Windows 95/98/Me family (no command interpreter "cmd.exe" there).
+bool Is9x() { return (::GetVersion() & 0x80000000u) != 0; }
+
+}  // namespace
+
+Win32Platform::Win32Platform() : window_thread_(::GetCurrentThreadId()) {}
+Win32Platform::~Win32Platform() = default;
+
+// ---- Processes ---------------------------------------------------------------
+
+Text Win32Platform::RunHidden(const Text& command, const Text& interpreter) {
+  SECURITY_ATTRIBUTES sa;
+  sa.nLength = sizeof sa;  // 12 in the 32-bit program
+  sa.lpSecurityDescriptor = nullptr;
+  sa.bInheritHandle = TRUE;
+  HANDLE read_end = nullptr, write_end = nullptr;
+  if (!::CreatePipe(&read_end, &write_end, &sa, 0)) return {};
+  // Only the write end goes to the child.
+  ::SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+
+  STARTUPINFOW si;
+  ZeroMemory(&si, sizeof si);
+  si.cb = sizeof si;  // 68 in the 32-bit program
+  si.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+  si.wShowWindow = SW_HIDE;
+  si.hStdOutput = write_end;
+  si.hStdError = write_end;
+
+  Text line;
+  if (Is9x()) line = "command.com /c " + command;
+  else if (!interpreter.empty()) line = interpreter + " " + command;
+  else line = "cmd.exe /c " + command;
+  std::wstring wline = Wide(line);
+  wline.push_back(L'\0');
+
+  PROCESS_INFORMATION pi;
+  ZeroMemory(&pi, sizeof pi);
+  BOOL started = ::CreateProcessW(nullptr, &wline[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  ::CloseHandle(write_end);
+  Text out;
+  if (!started) {
+    ::CloseHandle(read_end);
+    return out;
+  }
+  ::CloseHandle(pi.hThread);
+
+  // Takes what is waiting in the pipe; false when nothing was.
+  auto drain = [&]() {
+    DWORD avail = 0;
+    if (!::PeekNamedPipe(read_end, nullptr, 0, nullptr, &avail, nullptr) || avail == 0) return false;
+    std::string buf(avail, '\0');
+    DWORD got = 0;
+    if (!::ReadFile(read_end, &buf[0], avail, &got, nullptr) || got == 0) return false;
+    buf.resize(got);
+    out.append(buf.c_str());  // each piece stops at a zero byte
+    return true;
+  };
+  for (;;) {
+    if (drain()) {
+      ProcessPendingEvents();
+      continue;
+    }
+    if (::WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
+      // The process may have written its last output after the look above.
+      while (drain()) {
+      }
+      break;
+    }
+    ProcessPendingEvents();
+    // A short wait between polls, woken early by window input or by the end
+    // of the process, so that waiting does not burn a core.
+    ::MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 5, QS_ALLINPUT);
+  }
+  ::CloseHandle(pi.hProcess);
+  ::CloseHandle(read_end);
+  return out;
+}
+
+bool Win32Platform::ShellOpen(const Text& target) {
+  HINSTANCE r = ::ShellExecuteW(nullptr, L"open", Wide(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  return reinterpret_cast<INT_PTR>(r) > 32;
+}
+
+void Win32Platform::Restart() {
+  HANDLE token;
+  if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+    TOKEN_PRIVILEGES tp;
+    tp.PrivilegeCount = 1;
+    tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (::LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &tp.Privileges[0].Luid)) {
+      ::AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr);
+    }
+    ::CloseHandle(token);
+  }
+  ::ExitWindowsEx(EWX_REBOOT, 0);
+}
+
+void Win32Platform::EndProcess(int code) {
+  ::ExitProcess(static_cast<UINT>(code));
+}
+
+// ---- Message boxes -----------------------------------------------------------
+
+namespace {
+
+// IDOK..IDNO (1..7) -> 0..6. A box that could not be shown counts as Cancel,
+// never as a confirmation.
+int BoxResult(int id) {
+  if (id >= IDOK && id <= IDNO) return id - 1;
+  if (id == 10 /* IDTRYAGAIN */) return kResRetry;
+  if (id == 11 /* IDCONTINUE */) return kResIgnore;
+  return kResCancel;
+}
+
+UINT BoxFlags(uint32_t flags) {
+  UINT f = flags;
+  if (!(f & MB_SYSTEMMODAL)) f |= MB_TASKMODAL;
+  return f;
+}
+
+// The captions for the next box of this thread, read by the hook.
+struct CaptionHook {
+  HHOOK hook;
+  std::wstring captions[7];
+};
+DWORD g_hook_slot = TLS_OUT_OF_INDEXES;
+
+LRESULT CALLBACK CbtProc(int code, WPARAM wparam, LPARAM lparam) {
+  CaptionHook* h = static_cast<CaptionHook*>(::TlsGetValue(g_hook_slot));
+  if (!h) return ::CallNextHookEx(nullptr, code, wparam, lparam);
+  HHOOK self = h->hook;
+  if (code == HCBT_ACTIVATE) {
+    HWND box = reinterpret_cast<HWND>(wparam);
+    for (int id = 1; id <= 7; ++id) ::SetDlgItemTextW(box, id, h->captions[id - 1].c_str());
+    ::UnhookWindowsHookEx(self);
+    h->hook = nullptr;
+    return 0;
+  }
+  return ::CallNextHookEx(self, code, wparam, lparam);
+}
+
+}  // namespace
+
+int Win32Platform::ShowMessageBox(const Text& text, uint32_t flags, const Text& caption, WindowRef owner) {
+  std::wstring c = Wide(caption.empty() ? Text("信息：") : caption);
+  return BoxResult(::MessageBoxW(reinterpret_cast<HWND>(owner), Wide(text).c_str(), c.c_str(), BoxFlags(flags)));
+}
+
+int Win32Platform::AskWithCaptions(const Text& text, uint32_t flags, const Text& caption, WindowRef owner,
+                                   const std::vector<Text>& button_captions) {
+  static const char* const kDefaults[7] = {"确认", "取消", "终止", "重试", "忽略", "是", "否"};
+  if (g_hook_slot == TLS_OUT_OF_INDEXES) {
+    DWORD slot = ::TlsAlloc();
+    if (::InterlockedCompareExchange(reinterpret_cast<LONG*>(&g_hook_slot), static_cast<LONG>(slot),
+                                     static_cast<LONG>(TLS_OUT_OF_INDEXES)) != static_cast<LONG>(TLS_OUT_OF_INDEXES)) {
+      ::TlsFree(slot);
+    }
+  }
+  CaptionHook h;
+  for (size_t i = 0; i < 7; ++i) {
+    h.captions[i] = Wide(i < button_captions.size() && !button_captions[i].empty() ? button_captions[i]
+                                                                                  : Text(kDefaults[i]));
+  }
+  // The box is made by this thread, so the hook goes on this thread (the
+  // owner window's thread when called there, as usual).
+  ::TlsSetValue(g_hook_slot, &h);
+  h.hook = ::SetWindowsHookExW(WH_CBT, CbtProc, nullptr, ::GetCurrentThreadId());
+  std::wstring c = Wide(caption.empty() ? Text("提示：") : caption);
+  int r = ::MessageBoxW(reinterpret_cast<HWND>(owner), Wide(text).c_str(), c.c_str(), BoxFlags(flags));
+  if (h.hook) ::UnhookWindowsHookEx(h.hook);  // the box never came up
+  ::TlsSetValue(g_hook_slot, nullptr);
+  return BoxResult(r);
+}
+
+// ---- Threads -------------------------------------------------------------------
+// Workers are paused and stopped at their checkpoints (events), never with
+// SuspendThread or TerminateThread: a thread held or killed at an arbitrary
+// point may own the heap lock or be half-way through a file, and the rest of
+// the program would then hang or see a torn file.
+
+namespace {
+
+struct Worker {
+  std::function<void()> body;
+  HANDLE thread = nullptr;
+  HANDLE running = nullptr;  // manual-reset; reset while paused
+  volatile LONG stop = 0;
+  volatile LONG refs = 2;    // the creator's handle and the thread itself
+};
+
+DWORD g_worker_slot = TLS_OUT_OF_INDEXES;
+
+void Unref(Worker* w) {
+  if (::InterlockedDecrement(&w->refs) == 0) {
+    if (w->thread) ::CloseHandle(w->thread);
+    ::CloseHandle(w->running);
+    delete w;
+  }
+}
+
+DWORD WINAPI WorkerMain(LPVOID arg) {
+  Worker* w = static_cast<Worker*>(arg);
+  ::TlsSetValue(g_worker_slot, w);
+  w->body();
+  ::TlsSetValue(g_worker_slot, nullptr);
+  Unref(w);
+  return 0;
+}
+
+Worker* AsWorker(Handle h) { return reinterpret_cast<Worker*>(h); }
+
+}  // namespace
+
+Handle Win32Platform::StartThread(std::function<void()> body) {
+  if (g_worker_slot == TLS_OUT_OF_INDEXES) {
+    DWORD slot = ::TlsAlloc();
+    if (::InterlockedCompareExchange(reinterpret_cast<LONG*>(&g_worker_slot), static_cast<LONG>(slot),
+                                     static_cast<LONG>(TLS_OUT_OF_INDEXES)) != static_cast<LONG>(TLS_OUT_OF_INDEXES)) {
+      ::TlsFree(slot);
+    }
+  }
+  Worker* w = new Worker;
+  w->body = std::move(body);
+  w->running = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
+  if (!w->running) {
+    delete w;
+    return kNoHandle;
+  }
+  w->thread = ::CreateThread(nullptr, 0, WorkerMain, w, 0, nullptr);
+  if (!w->thread) {
+    ::CloseHandle(w->running);
+    delete w;
+    return kNoHandle;
+  }
+  return reinterpret_cast<Handle>(w);
+}
+
+void Win32Platform::RequestStop(Handle thread) {
+  if (thread == kNoHandle) return;
+  Worker* w = AsWorker(thread);
+  ::InterlockedExchange(&w->stop, 1);
+  ::SetEvent(w->running);  // a paused worker wakes to see the request
+}
+
+void Win32Platform::PauseThread(Handle thread) {
+  if (thread != kNoHandle && !AsWorker(thread)->stop) ::ResetEvent(AsWorker(thread)->running);
+}
+
+void Win32Platform::ResumeThread(Handle thread) {
+  if (thread != kNoHandle) ::SetEvent(AsWorker(thread)->running);
+}
+
+bool Win32Platform::Checkpoint() {
+  if (g_worker_slot == TLS_OUT_OF_INDEXES) return true;
+  Worker* w = static_cast<Worker*>(::TlsGetValue(g_worker_slot));
+  if (!w) return true;  // the window thread is never held
+  if (w->stop) return false;
+  ::WaitForSingleObject(w->running, INFINITE);
+  return !w->stop;
+}
+
+bool Win32Platform::JoinThread(Handle thread, uint32_t timeout_ms) {
+  if (thread == kNoHandle) return false;
+  DWORD wait = timeout_ms == ~0u ? INFINITE : timeout_ms;
+  return ::WaitForSingleObject(AsWorker(thread)->thread, wait) == WAIT_OBJECT_0;
+}
+
+void Win32Platform::ReleaseThread(Handle thread) {
+  if (thread != kNoHandle) Unref(AsWorker(thread));
+}
+
+bool Win32Platform::OnWindowThread() { return ::GetCurrentThreadId() == window_thread_; }
+
+// ---- Time ------------------------------------------------------------------------
+
+namespace {
+SYSTEMTIME ToSystemTime(const LocalTime& t) {
+  SYSTEMTIME st;
+  ZeroMemory(&st, sizeof st);
+  st.wYear = static_cast<WORD>(t.year);
+  st.wMonth = static_cast<WORD>(t.month);
+  st.wDay = static_cast<WORD>(t.day);
+  st.wDayOfWeek = static_cast<WORD>(t.weekday);
+  st.wHour = static_cast<WORD>(t.hour);
+  st.wMinute = static_cast<WORD>(t.minute);
+  st.wSecond = static_cast<WORD>(t.second);
+  st.wMilliseconds = static_cast<WORD>(t.milliseconds);
+  return st;
+}
+}  // namespace
+
+LocalTime Win32Platform::Now() {
+  SYSTEMTIME st;
+  ::GetLocalTime(&st);
+  LocalTime t;
+  t.year = st.wYear;
+  t.month = st.wMonth;
+  t.day = st.wDay;
+  t.weekday = st.wDayOfWeek;
+  t.hour = st.wHour;
+  t.minute = st.wMinute;
+  t.second = st.wSecond;
+  t.milliseconds = st.wMilliseconds;
+  return t;
+}
+
+uint32_t Win32Platform::TickCount() { return ::GetTickCount(); }
+
+void Win32Platform::Sleep(uint32_t ms) { ::Sleep(ms); }
+
+void Win32Platform::SleepPumping(uint32_t ms) {
+  DWORD start = ::GetTickCount();
+  for (;;) {
+    ProcessPendingEvents();
+    DWORD spent = ::GetTickCount() - start;
+    if (spent >= ms) break;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
+  }
+}
+
+void Win32Platform::ProcessPendingEvents() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      // Left for the message loop that owns the program's end.
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+bool Win32Platform::Locale24Hour() {
+  wchar_t buf[8] = {0};
+  if (!::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_ITIME, buf, 8)) return true;
+  return buf[0] == L'1';
+}
+
+Text Win32Platform::FormatDate(const LocalTime& t, const Text& pattern) {
+  SYSTEMTIME st = ToSystemTime(t);
+  std::wstring p = Wide(pattern);
+  wchar_t buf[256];
+  int n = ::GetDateFormatW(LOCALE_USER_DEFAULT, 0, &st, p.c_str(), buf, 256);
+  return n > 0 ? Gbk(buf, n - 1) : Text();
+}
+
+Text Win32Platform::FormatTime(const LocalTime& t, const Text& pattern) {
+  SYSTEMTIME st = ToSystemTime(t);
+  std::wstring p = Wide(pattern);
+  wchar_t buf[256];
+  int n = ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, p.c_str(), buf, 256);
+  return n > 0 ? Gbk(buf, n - 1) : Text();
+}
+
+// ---- Internet library ---------------------------------------------------------------
+
+Bytes Win32Platform::FetchUrl(const Text& url) {
+  Bytes body;
+  HINTERNET net = ::InternetOpenW(L"Mozilla/4.0 (compatible; MSIE 8.0)", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
+                                  nullptr, 0);
+  if (!net) return body;
+  HINTERNET req = ::InternetOpenUrlW(net, Wide(url).c_str(), nullptr, 0,
+                                     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+  if (req) {
+    // An HTTP error page is not the body that was asked for.
+    DWORD status = 0, len = sizeof status, index = 0;
+    bool ok = true;
+    if (::HttpQueryInfoW(req, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &len, &index)) {
+      ok = status >= 200 && status < 300;
+    }
+    uint8_t buf[16384];
+    DWORD got = 0;
+    while (ok) {
+      if (!::InternetReadFile(req, buf, sizeof buf, &got)) {
+        ok = false;
+        break;
+      }
+      if (got == 0) break;
+      body.insert(body.end(), buf, buf + got);
+    }
+    if (!ok) body.clear();
+    ::InternetCloseHandle(req);
+  }
+  ::InternetCloseHandle(net);
+  return body;
+}
+
+Text Win32Platform::GetCookies(const Text& url, uint32_t flags) {
+  std::wstring u = Wide(url);
+  typedef BOOL(WINAPI * GetEx)(LPCWSTR, LPCWSTR, LPWSTR, LPDWORD, DWORD, LPVOID);
+  GetEx ex = flags ? Resolve<GetEx>(L"wininet.dll", "InternetGetCookieExW") : nullptr;
+  if (flags && !ex) return {};  // an old internet library holds no such cookies
+  DWORD size = 0;
+  BOOL sized = ex ? ex(u.c_str(), nullptr, nullptr, &size, flags, nullptr)
+                  : ::InternetGetCookieW(u.c_str(), nullptr, nullptr, &size);
+  if (!sized || size == 0) return {};
+  // The size is in bytes for some versions and in characters for others.
+  std::wstring buf(size + 1, L'\0');
+  DWORD cap = static_cast<DWORD>(buf.size());
+  BOOL got = ex ? ex(u.c_str(), nullptr, &buf[0], &cap, flags, nullptr)
+                : ::InternetGetCookieW(u.c_str(), nullptr, &buf[0], &cap);
+  if (!got) return {};
+  return Gbk(buf.c_str());
+}
+
+bool Win32Platform::SetCookie(const Text& url, const Text& name, const Text& data) {
+  return ::InternetSetCookieW(Wide(url).c_str(), Wide(name).c_str(), Wide(data).c_str()) != 0;
+}
+
+void Win32Platform::ClearUrlCache() {
+  std::vector<BYTE> buf(4096);
+  DWORD size = static_cast<DWORD>(buf.size());
+  auto entry = [&]() { return reinterpret_cast<LPINTERNET_CACHE_ENTRY_INFOW>(buf.data()); };
+  HANDLE find = ::FindFirstUrlCacheEntryW(nullptr, entry(), &size);
+  if (!find && ::GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+    buf.resize(size);
+    find = ::FindFirstUrlCacheEntryW(nullptr, entry(), &size);
+  }
+  if (!find) return;
+  for (;;) {
+    ::DeleteUrlCacheEntryW(entry()->lpszSourceUrlName);
+    size = static_cast<DWORD>(buf.size());
+    if (::FindNextUrlCacheEntryW(find, entry(), &size)) continue;
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+    buf.resize(size);
+    if (!::FindNextUrlCacheEntryW(find, entry(), &size)) break;
+  }
+  ::FindCloseUrlCache(find);
+}
+
+// ---- Machine facts --------------------------------------------------------------------
+
+bool Win32Platform::HasWow64Directory() {
+  typedef UINT(WINAPI * GetWow64Dir)(LPSTR, UINT);
+  GetWow64Dir f = Resolve<GetWow64Dir>(L"kernel32.dll", "GetSystemWow64DirectoryA");
+  char buf[MAX_PATH];
+  return f && f(buf, MAX_PATH) > 0;
+}
+
+uint32_t Win32Platform::FirmwareProbeError() {
+  typedef DWORD(WINAPI * GetFirmwareVar)(LPCSTR, LPCSTR, PVOID, DWORD);
+  GetFirmwareVar f = Resolve<GetFirmwareVar>(L"kernel32.dll", "GetFirmwareEnvironmentVariableA");
+  if (!f) return ERROR_INVALID_FUNCTION;  // no such call: a legacy machine
+  ::SetLastError(0);
+  f("", "{00000000-0000-0000-0000-000000000000}", nullptr, 0);
+  return ::GetLastError();
+}
+
+int Win32Platform::BatteryFlag() {
+  SYSTEM_POWER_STATUS s;
+  if (!::GetSystemPowerStatus(&s)) return 255;
+  return s.BatteryFlag;
+}
+
+uint64_t Win32Platform::TotalMemoryMb() {
+  MEMORYSTATUSEX m;
+  m.dwLength = sizeof m;
+  if (!::GlobalMemoryStatusEx(&m)) return 0;
+  return m.ullTotalPhys / (1024 * 1024);
+}
+
+namespace {
+HANDLE OpenPhysicalDrive(int n, DWORD access) {
+  wchar_t name[40];
+  ::wsprintfW(name, L"\\\\.\\PhysicalDrive%d", n);
+  return ::CreateFileW(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+}  // namespace
+
+int Win32Platform::DiskIdentify(int n, Bytes& block) {
+  HANDLE h = OpenPhysicalDrive(n, GENERIC_READ | GENERIC_WRITE);
+  if (h == INVALID_HANDLE_VALUE) return 1;
+  // The SMART "receive drive data" request with the IDENTIFY command: a
+  // 32-byte request (buffer size, the eight IDE registers, the drive number)
+  // and an answer of a 16-byte header and the 512-byte block.
+  uint8_t in[32] = {0};
+  uint8_t out[528] = {0};
+  in[0] = 0x00;
+  in[1] = 0x02;             // buffer size 512
+  in[4] = 0;                // features
+  in[5] = 1;                // sector count
+  in[6] = 1;                // sector number
+  in[7] = 0;                // cylinder low
+  in[8] = 0;                // cylinder high
+  in[9] = static_cast<uint8_t>(0xA0 | ((n & 1) << 4));  // drive/head
+  in[10] = 0xEC;            // IDENTIFY DEVICE
+  in[12] = static_cast<uint8_t>(n);
+  DWORD got = 0;
+  BOOL ok = ::DeviceIoControl(h, 0x0007C088, in, sizeof in, out, sizeof out, &got, nullptr);
+  ::CloseHandle(h);
+  if (!ok || got < sizeof out) return 2;
+  block.assign(out + 16, out + 528);
+  return 0;
+}
+
+bool Win32Platform::DiskDeviceProperty(int n, Text& vendor, Text& product) {
+  HANDLE h = OpenPhysicalDrive(n, 0);  // the query needs no access rights
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD query[3] = {0 /* StorageDeviceProperty */, 0 /* PropertyStandardQuery */, 0};
+  uint8_t out[1024] = {0};
+  DWORD got = 0;
+  BOOL ok = ::DeviceIoControl(h, 0x002D1400 /* IOCTL_STORAGE_QUERY_PROPERTY */, query, sizeof query, out,
+                              sizeof out, &got, nullptr);
+  ::CloseHandle(h);
+  if (!ok || got < 24) return false;
+  auto at = [&](size_t field) -> Text {
+    DWORD off = out[field] | (out[field + 1] << 8) | (out[field + 2] << 16) | (static_cast<DWORD>(out[field + 3]) << 24);
+    if (off == 0 || off >= got) return {};
+    const char* s = reinterpret_cast<const char*>(out + off);
+    size_t len = 0;
+    while (off + len < got && s[len]) ++len;
+    return Text(s, len);
+  };
+  vendor = at(12);   // VendorIdOffset
+  product = at(16);  // ProductIdOffset
+  return true;
+}
+
+std::vector<std::pair<Text, Text>> Win32Platform::BoardRecords() {
+  // TODO(detect): the board records come from WMI (Win32_BaseBoard) through
+  // the COM automation helper in support/, which wires itself in here.
+  return {};
+}
+
+namespace {
+struct RedirectionCookie {
+  PVOID old;
+};
+}  // namespace
+
+void* Win32Platform::DisableFsRedirection() {
+  typedef BOOL(WINAPI * Disable)(PVOID*);
+  Disable f = Resolve<Disable>(L"kernel32.dll", "Wow64DisableWow64FsRedirection");
+  if (!f) return nullptr;  // no WOW64 here: nothing to turn off
+  RedirectionCookie* c = new RedirectionCookie{nullptr};
+  if (!f(&c->old)) {
+    delete c;
+    return nullptr;
+  }
+  return c;
+}
+
+void Win32Platform::RevertFsRedirection(void* cookie) {
+  if (!cookie) return;
+  RedirectionCookie* c = static_cast<RedirectionCookie*>(cookie);
+  typedef BOOL(WINAPI * Revert)(PVOID);
+  Revert f = Resolve<Revert>(L"kernel32.dll", "Wow64RevertWow64FsRedirection");
+  if (f) f(c->old);
+  delete c;
+}
+
+// ---- Dynamic libraries ---------------------------------------------------------------
+
+Handle Win32Platform::LoadLibraryFrom(const Text& folder, const Text& name) {
+  std::wstring dir = Wide(folder);
+  // The folder also serves the libraries this one loads later on.
+  typedef BOOL(WINAPI * SetDllDir)(LPCWSTR);
+  SetDllDir set_dir = Resolve<SetDllDir>(L"kernel32.dll", "SetDllDirectoryW");
+  if (set_dir && !dir.empty()) set_dir(dir.c_str());
+  std::wstring file = Wide(name);
+  bool has_path = name.find('\\') != Text::npos || name.find('/') != Text::npos || name.find(':') != Text::npos;
+  if (!has_path && !dir.empty()) {
+    if (dir.back() != L'\\' && dir.back() != L'/') dir += L'\\';
+    file = dir + file;
+  }
+  HMODULE m = ::LoadLibraryExW(file.c_str(), nullptr, has_path || !dir.empty() ? LOAD_WITH_ALTERED_SEARCH_PATH : 0);
+  return reinterpret_cast<Handle>(m);
+}
+
+void* Win32Platform::FindFunction(Handle library, const char* name) {
+  if (library == kNoHandle || !name) return nullptr;
+  return reinterpret_cast<void*>(::GetProcAddress(reinterpret_cast<HMODULE>(library), name));
+}
+
+}  // namespace mv

@@ -1,0 +1,35 @@
+// What a contract test needs from the implementation under test besides the
+// interface itself: the implementation, prepared the same way on both sides.
+//
+// Drives: E: is fixed (tests work in folders on it), F: is a CD-ROM and G: is
+// not there. The registry tests use keys under HKCU\Software\MarvoltContract.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace mv {
+namespace contract {
+
+constexpr char kFixedDrive = 'E';
+constexpr char kCdromDrive = 'F';
+constexpr char kAbsentDrive = 'G';
+
+class Env {
+ public:
+  virtual ~Env() = default;
+  virtual Platform& platform() = 0;
+  // "fake" or "win32", for messages.
+  virtual const char* name() const = 0;
+  // False where the read-only attribute does not stop writes: under Wine
+  // running as root, which keeps the bit but writes anyway.
+  virtual bool ReadOnlyEnforced() const { return true; }
+};
+
+// Defined once per test binary: the fake's environment or the Win32 one.
+std::unique_ptr<Env> MakeEnv();
+
+}  // namespace contract
+}  // namespace mv

@@ -1,0 +1,492 @@
+// Behaviour of the platform interface, held against every implementation: the
+// same cases run natively against the fake and under Wine against the Win32
+// adapter. Where the two disagree, the fake is wrong.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/contract/contract_env.h"
+
+namespace mv {
+namespace contract {
+namespace {
+
+Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
+std::string S(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+class Contract : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    env_ = MakeEnv();
+    p_ = &env_->platform();
+    const Text base = Text(1, kFixedDrive) + ":\\contract";
+    p_->CreateFolder(base);
+    dir_ = base + "\\" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    RemoveTree(dir_);
+    p_->CreateFolder(dir_);
+    ASSERT_TRUE(p_->FileExists(dir_)) << env_->name() << ": drive " << kFixedDrive << ": is not usable";
+    dir_ += "\\";
+  }
+  void TearDown() override {
+    if (p_ && !dir_.empty()) RemoveTree(dir_.substr(0, dir_.size() - 1));
+  }
+
+  void RemoveTree(const Text& path) {
+    for (const DirEntry& e : p_->ListFolder(path + "\\*")) {
+      Text child = path + "\\" + e.name;
+      p_->SetAttributes(child, 0);
+      if (e.is_directory) RemoveTree(child);
+      else p_->RemoveFile(child);
+    }
+    p_->SetAttributes(path, 0);
+    p_->RemoveFolder(path);
+  }
+
+  std::string Read(const Text& path) {
+    Bytes b;
+    if (!p_->ReadWholeFile(path, b)) return "<unreadable>";
+    return S(b);
+  }
+
+  std::unique_ptr<Env> env_;
+  Platform* p_ = nullptr;
+  Text dir_;  // a fresh folder on the fixed drive, with a trailing backslash
+};
+
+// ---- Files ---------------------------------------------------------------------
+
+TEST_F(Contract, WholeFileWriteCreatesTruncatesAndJoinsPieces) {
+  const Text f = dir_ + "whole.bin";
+  ASSERT_TRUE(p_->WriteWholeFile(f, {B("a long first content")}));
+  ASSERT_TRUE(p_->WriteWholeFile(f, {B("ab"), Bytes(), B(std::string("c\0d", 3))}));
+  EXPECT_EQ(Read(f), std::string("abc\0d", 5));
+  EXPECT_EQ(p_->FileSize(f), 5);
+  ASSERT_TRUE(p_->WriteWholeFile(f, {}));
+  EXPECT_EQ(p_->FileSize(f), 0);
+
+  EXPECT_FALSE(p_->WriteWholeFile("", {B("x")}));
+  // No folders are made on the way.
+  EXPECT_FALSE(p_->WriteWholeFile(dir_ + "missing\\f.txt", {B("x")}));
+  EXPECT_FALSE(p_->FileExists(dir_ + "missing"));
+  Bytes none;
+  EXPECT_FALSE(p_->ReadWholeFile(dir_ + "nothing.txt", none));
+  EXPECT_EQ(p_->FileSize(dir_ + "nothing.txt"), -1);
+  EXPECT_EQ(p_->FileSize(dir_.substr(0, dir_.size() - 1)), -1) << "a folder has no file size";
+}
+
+TEST_F(Contract, PathsIgnoreCaseAndDoubledSeparators) {
+  p_->CreateFolder(dir_ + "WinPE");
+  ASSERT_TRUE(p_->WriteWholeFile(dir_ + "WinPE\\DaVidAZ.INI", {B("x")}));
+  EXPECT_EQ(Read(dir_ + "winpe\\davidaz.ini"), "x");
+  // The system drive "C:\" followed by "\WinPE\..." names the same file.
+  EXPECT_EQ(Read(dir_ + "\\WinPE\\\\DaVidAZ.INI"), "x");
+  EXPECT_TRUE(p_->FileExists(dir_ + "WINPE"));
+  EXPECT_TRUE(p_->FileExists(dir_ + "WinPE\\"));
+  EXPECT_FALSE(p_->FileExists(dir_ + "WinPE\\other.ini"));
+  // A second write through another spelling replaces the same file.
+  ASSERT_TRUE(p_->WriteWholeFile(dir_ + "WINPE\\davidaz.ini", {B("yz")}));
+  EXPECT_EQ(p_->ListFolder(dir_ + "WinPE\\*").size(), 1u);
+  EXPECT_EQ(Read(dir_ + "WinPE\\DaVidAZ.INI"), "yz");
+  // GBK names survive the trip to the file system and back.
+  const Text notice = "此目录为重要文件请勿删除.txt";
+  ASSERT_TRUE(p_->WriteWholeFile(dir_ + notice, {B("n")}));
+  std::vector<DirEntry> found = p_->ListFolder(dir_ + "*.txt");
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].name, notice);
+  // The second byte of this character is 0x5C, the code of "\\": no separator.
+  const Text dbcs = "淺";
+  ASSERT_EQ(static_cast<unsigned char>(dbcs[1]), 0x5C);
+  p_->CreateFolder(dir_ + dbcs);
+  ASSERT_TRUE(p_->WriteWholeFile(dir_ + dbcs + "\\" + dbcs + ".txt", {B("d")}));
+  EXPECT_EQ(Read(dir_ + dbcs + "\\" + dbcs + ".txt"), "d");
+  found = p_->ListFolder(dir_ + dbcs + "\\*");
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].name, dbcs + ".txt");
+}
+
+TEST_F(Contract, FoldersAreMadeOneLevelAtATime) {
+  p_->CreateFolder(dir_ + "one");
+  p_->CreateFolder(dir_ + "one");  // an existing folder is no error
+  EXPECT_EQ(p_->GetAttributes(dir_ + "one") & kAttrDirectory, kAttrDirectory);
+  p_->CreateFolder(dir_ + "two\\three");
+  EXPECT_FALSE(p_->FileExists(dir_ + "two"));
+  // Removing: only empty folders, and a file is not a folder.
+  ASSERT_TRUE(p_->WriteWholeFile(dir_ + "one\\f", {B("x")}));
+  EXPECT_FALSE(p_->RemoveFolder(dir_ + "one"));
+  EXPECT_FALSE(p_->RemoveFolder(dir_ + "one\\f"));
+  EXPECT_FALSE(p_->RemoveFile(dir_ + "one"));
+  EXPECT_TRUE(p_->RemoveFile(dir_ + "one\\f"));
+  EXPECT_FALSE(p_->RemoveFile(dir_ + "one\\f"));
+  EXPECT_TRUE(p_->RemoveFolder(dir_ + "one"));
+  EXPECT_FALSE(p_->FileExists(dir_ + "one"));
+}
+
+TEST_F(Contract, AttributeWordIsReplacedAndMasked) {
+  const Text f = dir_ + "a.txt";
+  ASSERT_TRUE(p_->WriteWholeFile(f, {B("x")}));
+  EXPECT_EQ(p_->GetAttributes(f), kAttrArchive) << "a new file carries the archive bit";
+  EXPECT_EQ(p_->GetAttributes(dir_ + "nope"), kAttrInvalid);
+  EXPECT_FALSE(p_->SetAttributes(dir_ + "nope", kAttrHidden));
+
+  // (Wine reports every file with the archive bit, whatever was set.)
+  const uint32_t kNormal = 0x80;
+  ASSERT_TRUE(p_->SetAttributes(f, kAttrHidden | kAttrSystem | 0x100 /* temporary: masked off */));
+  EXPECT_EQ(p_->GetAttributes(f) & ~kAttrArchive, kAttrHidden | kAttrSystem);
+  ASSERT_TRUE(p_->SetAttributes(f, 0));
+  EXPECT_EQ(p_->GetAttributes(f) & ~(kAttrArchive | kNormal), 0u) << "no bit left";
+  EXPECT_NE(p_->GetAttributes(f), 0u) << "a word of 0 reads back as 'normal'";
+
+  p_->CreateFolder(dir_ + "tools");
+  ASSERT_TRUE(p_->SetAttributes(dir_ + "tools", kAttrHidden));
+  EXPECT_EQ(p_->GetAttributes(dir_ + "tools"), kAttrDirectory | kAttrHidden);
+
+  // A read-only file refuses to be rewritten or deleted until the bit goes.
+  ASSERT_TRUE(p_->SetAttributes(f, kAttrReadOnly));
+  EXPECT_EQ(p_->GetAttributes(f) & kAttrReadOnly, kAttrReadOnly);
+  if (env_->ReadOnlyEnforced()) {
+    EXPECT_FALSE(p_->WriteWholeFile(f, {B("y")}));
+    EXPECT_FALSE(p_->RemoveFile(f));
+    EXPECT_EQ(Read(f), "x");
+  }
+  ASSERT_TRUE(p_->SetAttributes(f, kAttrArchive));
+  EXPECT_TRUE(p_->RemoveFile(f));
+}
+
+TEST_F(Contract, CopyOverwritesRenameDoesNot) {
+  const Text a = dir_ + "a.txt", b = dir_ + "b.txt", c = dir_ + "c.txt";
+  ASSERT_TRUE(p_->WriteWholeFile(a, {B("first")}));
+  ASSERT_TRUE(p_->WriteWholeFile(b, {B("second, longer")}));
+  ASSERT_TRUE(p_->CopyFileOver(a, b));
+  EXPECT_EQ(Read(b), "first");
+  EXPECT_EQ(Read(a), "first");
+  EXPECT_FALSE(p_->CopyFileOver(dir_ + "none.txt", c));
+  EXPECT_FALSE(p_->FileExists(c));
+
+  EXPECT_FALSE(p_->RenameFile(a, b)) << "rename never replaces an existing file";
+  EXPECT_TRUE(p_->RenameFile(a, c));
+  EXPECT_FALSE(p_->FileExists(a));
+  EXPECT_EQ(Read(c), "first");
+  EXPECT_FALSE(p_->RenameFile(a, dir_ + "d.txt"));
+}
+
+TEST_F(Contract, CopyWithProgressReportsAndCancels) {
+  const Text a = dir_ + "big.bin", b = dir_ + "copy.bin";
+  std::string data(300 * 1024, '\0');
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7);
+  ASSERT_TRUE(p_->WriteWholeFile(a, {B(data)}));
+  uint64_t last_total = 0, last_copied = 0;
+  int calls = 0;
+  bool ok = p_->CopyFileWithProgress(a, b, [&](uint64_t total, uint64_t copied) {
+    EXPECT_GE(copied, last_copied);
+    last_total = total;
+    last_copied = copied;
+    ++calls;
+    return true;
+  });
+  ASSERT_TRUE(ok);
+  EXPECT_GE(calls, 1);
+  EXPECT_EQ(last_total, data.size());
+  EXPECT_EQ(last_copied, data.size());
+  EXPECT_EQ(Read(b), data);
+
+  const Text c = dir_ + "cancelled.bin";
+  EXPECT_FALSE(p_->CopyFileWithProgress(a, c, [](uint64_t, uint64_t) { return false; }));
+  EXPECT_FALSE(p_->FileExists(c)) << "a cancelled copy leaves nothing behind";
+}
+
+TEST_F(Contract, SharedAppendKeepsContentAndEveryWrite) {
+  const Text f = dir_ + "MV_OSR.log";
+  ASSERT_TRUE(p_->WriteWholeFile(f, {B("old\r\n")}));
+  Handle h1 = p_->OpenAppendShared(f);
+  ASSERT_NE(h1, kNoHandle);
+  Handle h2 = p_->OpenAppendShared(f);  // shared: a second writer may open it
+  ASSERT_NE(h2, kNoHandle);
+  ASSERT_TRUE(p_->Write(h1, "one\r\n", 5));
+  ASSERT_TRUE(p_->Write(h2, "two\r\n", 5));
+  ASSERT_TRUE(p_->Write(h1, "three\r\n", 7));
+  // Readers may look while it is open for writing; exclusive access may not.
+  Handle r = p_->OpenRead(f);
+  ASSERT_NE(r, kNoHandle);
+  char buf[64];
+  int64_t n = p_->Read(r, buf, sizeof buf);
+  EXPECT_EQ(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0), "old\r\none\r\ntwo\r\nthree\r\n");
+  EXPECT_EQ(p_->Read(r, buf, sizeof buf), 0);
+  p_->Close(r);
+  EXPECT_FALSE(p_->WriteWholeFile(f, {B("x")}));
+  EXPECT_FALSE(p_->RemoveFile(f));
+  p_->Close(h1);
+  p_->Close(h2);
+  // A new open appends again, never truncates.
+  Handle h3 = p_->OpenAppendShared(f);
+  ASSERT_NE(h3, kNoHandle);
+  ASSERT_TRUE(p_->Write(h3, "four\r\n", 6));
+  p_->Close(h3);
+  EXPECT_EQ(Read(f), "old\r\none\r\ntwo\r\nthree\r\nfour\r\n");
+  // Appending creates a missing file but no folder.
+  Handle h4 = p_->OpenAppendShared(dir_ + "new.log");
+  ASSERT_NE(h4, kNoHandle);
+  p_->Close(h4);
+  EXPECT_EQ(p_->FileSize(dir_ + "new.log"), 0);
+  EXPECT_EQ(p_->OpenAppendShared(dir_ + "no\\such.log"), kNoHandle);
+  EXPECT_EQ(p_->OpenRead(dir_ + "no.log"), kNoHandle);
+}
+
+TEST_F(Contract, ListFolderMatchesWildcardsWithoutCase) {
+  for (const char* name : {"a.wim", "B.WIM", "c.esd", "noext", "a.wimx"}) {
+    ASSERT_TRUE(p_->WriteWholeFile(dir_ + name, {B(name)}));
+  }
+  p_->CreateFolder(dir_ + "sub");
+  auto names = [&](const Text& mask) {
+    std::set<Text> out;
+    for (const DirEntry& e : p_->ListFolder(dir_ + mask)) out.insert(e.name);
+    return out;
+  };
+  EXPECT_EQ(names("*.wim"), (std::set<Text>{"a.wim", "B.WIM"}));
+  EXPECT_EQ(names("*.WIM"), (std::set<Text>{"a.wim", "B.WIM"}));
+  EXPECT_EQ(names("?.esd"), (std::set<Text>{"c.esd"}));
+  EXPECT_EQ(names("*.*"), (std::set<Text>{"a.wim", "B.WIM", "c.esd", "noext", "a.wimx", "sub"}));
+  EXPECT_EQ(names("*"), names("*.*")) << "never '.' or '..'";
+  EXPECT_EQ(names("noext"), (std::set<Text>{"noext"}));
+  EXPECT_TRUE(names("*.gho").empty());
+  EXPECT_TRUE(p_->ListFolder(dir_ + "missing\\*").empty());
+
+  for (const DirEntry& e : p_->ListFolder(dir_ + "*")) {
+    if (e.name == "sub") {
+      EXPECT_TRUE(e.is_directory);
+    } else {
+      EXPECT_FALSE(e.is_directory) << e.name;
+      EXPECT_EQ(e.size, e.name.size()) << e.name;
+      EXPECT_GE(e.created.year, 2000) << e.name;
+    }
+  }
+  EXPECT_TRUE(p_->FileExists(dir_ + "*.esd"));
+  EXPECT_FALSE(p_->FileExists(dir_ + "*.gho"));
+}
+
+// ---- INI files -------------------------------------------------------------------
+
+TEST_F(Contract, IniNamesIgnoreCaseAndOtherKeysStay) {
+  const Text ini = dir_ + "config.ini";
+  EXPECT_EQ(p_->IniRead(ini, "info", "k", "dflt"), "dflt") << "missing file";
+  ASSERT_TRUE(p_->IniWrite(ini, "info", "Model", "甲"));
+  ASSERT_TRUE(p_->IniWrite(ini, "info", "Disk", "1"));
+  ASSERT_TRUE(p_->IniWrite(ini, "Other", "Disk", "2"));
+  ASSERT_TRUE(p_->IniWrite(ini, "INFO", "model", "乙"));  // same section, same key
+  EXPECT_EQ(p_->IniRead(ini, "Info", "MODEL", ""), "乙");
+  EXPECT_EQ(p_->IniRead(ini, "info", "Disk", ""), "1");
+  EXPECT_EQ(p_->IniRead(ini, "other", "disk", ""), "2");
+  EXPECT_EQ(p_->IniRead(ini, "info", "none", "d"), "d");
+  EXPECT_EQ(p_->IniRead(ini, "none", "Disk", "d"), "d");
+  // One key line each: the rewrite replaced the key instead of adding one.
+  std::string text = Read(ini);
+  size_t count = 0;
+  for (size_t at = 0; (at = text.find("=", at)) != std::string::npos; ++at) ++count;
+  EXPECT_EQ(count, 3u) << text;
+  EXPECT_NE(text.find("乙"), std::string::npos);
+  EXPECT_EQ(text.find("甲"), std::string::npos);
+}
+
+TEST_F(Contract, IniReadsFilesWrittenByOthers) {
+  const Text ini = dir_ + "task.ini";
+  ASSERT_TRUE(p_->WriteWholeFile(
+      ini, {B("; note\r\n[Main]\r\n  Task = 1  \r\nPath=\"D:\\os.wim\"\r\n\r\n[main]\r\nTask=2\r\n[Tail]\nx=y")}));
+  EXPECT_EQ(p_->IniRead(ini, "main", "task", ""), "1") << "blanks trimmed, first section wins";
+  EXPECT_EQ(p_->IniRead(ini, "Main", "Path", ""), "D:\\os.wim") << "surrounding quotes dropped";
+  EXPECT_EQ(p_->IniRead(ini, "Tail", "x", ""), "y") << "bare LF line ends";
+  ASSERT_TRUE(p_->IniWrite(ini, "Main", "New", "v"));
+  EXPECT_EQ(p_->IniRead(ini, "Main", "New", ""), "v");
+  EXPECT_EQ(p_->IniRead(ini, "Main", "Task", ""), "1");
+  EXPECT_EQ(p_->IniRead(ini, "Tail", "x", ""), "y");
+  EXPECT_NE(Read(ini).find("; note"), std::string::npos) << "comments stay";
+
+  EXPECT_FALSE(p_->IniWrite(dir_ + "nofolder\\a.ini", "s", "k", "v"));
+  EXPECT_FALSE(p_->FileExists(dir_ + "nofolder"));
+}
+
+// ---- Registry ------------------------------------------------------------------------
+
+TEST_F(Contract, RegistryRoundTrips) {
+  const Text key = "Software\\MarvoltContract\\RoundTrip";
+  Text s;
+  uint32_t d = 0;
+  ASSERT_TRUE(p_->RegWriteString(kHkeyCurrentUser, key, "Name", "系统云重装"));
+  ASSERT_TRUE(p_->RegWriteDword(kHkeyCurrentUser, key + "\\Sub", "Count", 0xFFFFFFF0u));
+  ASSERT_TRUE(p_->RegWriteString(kHkeyCurrentUser, key, "", "default"));
+  EXPECT_TRUE(p_->RegReadString(kHkeyCurrentUser, "SOFTWARE\\marvoltcontract\\roundtrip", "NAME", s));
+  EXPECT_EQ(s, "系统云重装");
+  EXPECT_TRUE(p_->RegReadString(kHkeyCurrentUser, key, "", s));
+  EXPECT_EQ(s, "default");
+  EXPECT_TRUE(p_->RegReadDword(kHkeyCurrentUser, key + "\\Sub", "Count", d));
+  EXPECT_EQ(d, 0xFFFFFFF0u);
+  // A value of the other type is not read as this one.
+  EXPECT_FALSE(p_->RegReadDword(kHkeyCurrentUser, key, "Name", d));
+  EXPECT_FALSE(p_->RegReadString(kHkeyCurrentUser, key + "\\Sub", "Count", s));
+  EXPECT_FALSE(p_->RegReadString(kHkeyCurrentUser, key, "Missing", s));
+  EXPECT_FALSE(p_->RegReadString(kHkeyCurrentUser, key + "\\NoKey", "Name", s));
+  std::vector<Text> subs = p_->RegSubKeys(kHkeyCurrentUser, key);
+  EXPECT_EQ(subs, std::vector<Text>{"Sub"});
+  EXPECT_TRUE(p_->RegSubKeys(kHkeyCurrentUser, key + "\\Sub").empty());
+  EXPECT_TRUE(p_->RegRemoveValue(kHkeyCurrentUser, key, "Name"));
+  EXPECT_FALSE(p_->RegRemoveValue(kHkeyCurrentUser, key, "Name"));
+  EXPECT_FALSE(p_->RegReadString(kHkeyCurrentUser, key, "Name", s));
+}
+
+// ---- Drives and folders ---------------------------------------------------------------
+
+TEST_F(Contract, DriveTypesAndFreeSpace) {
+  const Text fixed(1, kFixedDrive), cdrom(1, kCdromDrive), absent(1, kAbsentDrive);
+  EXPECT_EQ(p_->DriveType(fixed + ":\\"), kDriveFixed);
+  EXPECT_EQ(p_->DriveType(fixed + ":"), kDriveFixed);
+  EXPECT_EQ(p_->DriveType(Text(1, static_cast<char>(kFixedDrive + 32)) + ":"), kDriveFixed);
+  EXPECT_EQ(p_->DriveType(cdrom + ":\\"), kDriveCdrom);
+  EXPECT_EQ(p_->DriveType(absent + ":\\"), kDriveNoRoot);
+  EXPECT_GT(p_->FreeSpaceKb(fixed), 0);
+  EXPECT_GT(p_->FreeSpaceKb(Text(1, static_cast<char>(kFixedDrive + 32)) + ":\\MV_OSR\\"), 0);
+  EXPECT_EQ(p_->FreeSpaceKb(absent + ":"), -1);
+}
+
+TEST_F(Contract, SystemFoldersHaveTheirShapes) {
+  Text sys = p_->SystemDirectory(), win = p_->WindowsDirectory();
+  ASSERT_GE(sys.size(), 4u);
+  EXPECT_EQ(sys.substr(1, 2), ":\\");
+  EXPECT_NE(sys.back(), '\\');
+  EXPECT_NE(win.back(), '\\');
+  EXPECT_EQ(sys.substr(0, win.size() + 1), win + "\\");
+  EXPECT_TRUE(p_->FileExists(sys));
+  Text temp = p_->TempDirectory();
+  ASSERT_FALSE(temp.empty());
+  EXPECT_EQ(temp.back(), '\\');
+  EXPECT_TRUE(p_->FileExists(temp));
+  for (int csidl : {5, 16, 26}) {
+    Text f = p_->ShellFolder(csidl);
+    ASSERT_FALSE(f.empty()) << csidl;
+    EXPECT_NE(f.back(), '\\') << f;
+    EXPECT_TRUE(p_->FileExists(f)) << f;
+  }
+}
+
+// ---- Character sets -------------------------------------------------------------------
+
+TEST_F(Contract, CharsetConversionsUseCodePage936) {
+  const Text ok = "正常";
+  EXPECT_EQ(p_->AnsiToWide(ok), u"\u6B63\u5E38");
+  EXPECT_EQ(p_->WideToAnsi(u"\u6B63\u5E38"), ok);
+  EXPECT_EQ(p_->AnsiToWide("MV_OSR 1.1"), u"MV_OSR 1.1");
+  EXPECT_TRUE(p_->AnsiToWide("").empty());
+  EXPECT_TRUE(p_->WideToAnsi(u"").empty());
+  // A three-byte UTF-8 character becomes the two GBK bytes of the same character.
+  Text zhong = p_->Utf8ToAnsi("\xE4\xB8\xAD");
+  ASSERT_EQ(zhong.size(), 2u);
+  EXPECT_EQ(static_cast<unsigned char>(zhong[0]), 0xD6);
+  EXPECT_EQ(static_cast<unsigned char>(zhong[1]), 0xD0);
+  EXPECT_EQ(p_->Utf8ToAnsi("Win10 \xE4\xB8\x93\xE4\xB8\x9A\xE7\x89\x88"), "Win10 专业版");
+  // A character GBK lacks becomes a question mark, the rest stays.
+  EXPECT_EQ(p_->WideToAnsi(u"a\uAC00b"), "a?b");
+  const Text round = "错误：提示：信息：确认取消是否";
+  EXPECT_EQ(p_->WideToAnsi(p_->AnsiToWide(round)), round);
+}
+
+// ---- Processes ------------------------------------------------------------------------
+
+TEST_F(Contract, RunHiddenCollectsOutputOfBothStreams) {
+  EXPECT_EQ(p_->RunHidden("echo hello"), "hello\r\n");
+  EXPECT_EQ(p_->RunHidden("echo oops 1>&2"), "oops \r\n");
+  EXPECT_EQ(p_->RunHidden("rem nothing to say"), "") << "a command that prints nothing";
+  EXPECT_EQ(p_->RunHidden("anything", dir_ + "no\\such\\interpreter.exe"), "") << "cannot start";
+}
+
+TEST_F(Contract, FetchUrlFailureIsEmpty) {
+  EXPECT_TRUE(p_->FetchUrl("http://127.0.0.1:1/net_available/available.txt").empty());
+}
+
+// ---- Threads --------------------------------------------------------------------------
+
+TEST_F(Contract, WorkersPauseResumeAndStopAtCheckpoints) {
+  std::atomic<int> rounds{0};
+  std::atomic<bool> on_window{true};
+  Platform* p = p_;
+  Handle t = p_->StartThread([&rounds, &on_window, p] {
+    on_window = p->OnWindowThread();
+    while (p->Checkpoint()) {
+      ++rounds;
+      p->Sleep(1);
+    }
+  });
+  ASSERT_NE(t, kNoHandle);
+  EXPECT_TRUE(p_->OnWindowThread());
+  EXPECT_TRUE(p_->Checkpoint()) << "the window thread is never held";
+  auto wait_rounds = [&](int at_least) {
+    for (int i = 0; i < 2000 && rounds < at_least; ++i) p_->Sleep(1);
+    return rounds.load();
+  };
+  ASSERT_GE(wait_rounds(3), 3);
+  EXPECT_FALSE(on_window);
+  EXPECT_FALSE(p_->JoinThread(t, 20)) << "still running";
+
+  p_->PauseThread(t);
+  p_->Sleep(50);  // lets a round in progress reach its checkpoint
+  int held = rounds;
+  p_->Sleep(100);
+  EXPECT_LE(rounds - held, 1) << "a paused worker makes no progress";
+  p_->ResumeThread(t);
+  ASSERT_GE(wait_rounds(held + 3), held + 3);
+
+  p_->PauseThread(t);
+  p_->RequestStop(t);  // a stop request also ends a paused worker
+  EXPECT_TRUE(p_->JoinThread(t, 5000));
+  p_->ReleaseThread(t);
+}
+
+// ---- Time -----------------------------------------------------------------------------
+
+TEST_F(Contract, PicturePatternsFormatAsTheLocaleCallsDo) {
+  LocalTime t;
+  t.year = 2019;
+  t.month = 8;
+  t.day = 9;
+  t.hour = 9;
+  t.minute = 5;
+  t.second = 7;
+  t.weekday = 5;
+  EXPECT_EQ(p_->FormatDate(t, "yyyy-MM-dd"), "2019-08-09");
+  EXPECT_EQ(p_->FormatDate(t, "yyyyMd"), "201989");
+  EXPECT_EQ(p_->FormatDate(t, "yy/M/d"), "19/8/9");
+  EXPECT_EQ(p_->FormatDate(t, "'Date' yyyy 'y''s' MM"), "Date 2019 y's 08");
+  EXPECT_EQ(p_->FormatDate(t, "yyyy年M月d日"), "2019年8月9日");
+  EXPECT_EQ(p_->FormatTime(t, "HH:mm:ss"), "09:05:07");
+  EXPECT_EQ(p_->FormatTime(t, "H:m:s"), "9:5:7");
+  EXPECT_EQ(p_->FormatTime(t, "HHmmss"), "090507");
+  EXPECT_EQ(p_->FormatTime(t, "hh:mm tt"), "09:05 上午");
+  EXPECT_EQ(p_->FormatTime(t, "'at' h"), "at 9");
+  t.hour = 21;
+  EXPECT_EQ(p_->FormatTime(t, "hh:mm tt"), "09:05 下午");
+  EXPECT_EQ(p_->FormatTime(t, "HH"), "21");
+  t.hour = 0;
+  EXPECT_EQ(p_->FormatTime(t, "h:mm"), "12:05");
+  EXPECT_EQ(p_->FormatTime(t, "H:mm"), "0:05");
+  EXPECT_TRUE(p_->Locale24Hour());
+}
+
+TEST_F(Contract, ClockReadsAndAdvances) {
+  LocalTime now = p_->Now();
+  EXPECT_GE(now.year, 2020);
+  EXPECT_GE(now.month, 1);
+  EXPECT_LE(now.month, 12);
+  EXPECT_GE(now.day, 1);
+  EXPECT_LE(now.hour, 23);
+  // The tick count may move in steps of about 16 ms.
+  uint32_t t0 = p_->TickCount();
+  p_->Sleep(100);
+  EXPECT_GE(p_->TickCount() - t0, 60u);
+  t0 = p_->TickCount();
+  p_->SleepPumping(100);
+  EXPECT_GE(p_->TickCount() - t0, 60u);
+}
+
+}  // namespace
+}  // namespace contract
+}  // namespace mv

@@ -1,0 +1,40 @@
+// The contract environment of the fake platform.
+#include "platform/fake/fake_platform.h"
+#include "tests/contract/contract_env.h"
+
+namespace mv {
+namespace contract {
+namespace {
+
+// The console's "echo", enough for the contract cases: the text after
+// "echo " with CR LF, and " 1>&2" sending it to the other stream (which
+// RunHidden collects as well).
+Text Echo(const Text& command_line) {
+  Text rest = command_line.size() > 5 ? command_line.substr(5) : Text();
+  const Text to_err = "1>&2";
+  if (rest.size() >= to_err.size() && rest.compare(rest.size() - to_err.size(), to_err.size(), to_err) == 0) {
+    rest.resize(rest.size() - to_err.size());
+  }
+  return rest + "\r\n";
+}
+
+class FakeEnv : public Env {
+ public:
+  FakeEnv() {
+    fake_.AddDrive(kFixedDrive, kDriveFixed, 8LL * 1024 * 1024);
+    fake_.AddDrive(kCdromDrive, kDriveCdrom, 0);
+    fake_.OnCommand("echo", Echo);
+  }
+  Platform& platform() override { return fake_; }
+  const char* name() const override { return "fake"; }
+
+ private:
+  FakePlatform fake_;
+};
+
+}  // namespace
+
+std::unique_ptr<Env> MakeEnv() { return std::unique_ptr<Env>(new FakeEnv); }
+
+}  // namespace contract
+}  // namespace mv
