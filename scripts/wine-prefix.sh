@@ -13,7 +13,7 @@
 # Wine reads); the wineserver then ends so that the next start sees them.
 # Nothing else may run in the prefix meanwhile.
 set -euo pipefail
-prefix=${1:?usage: wine-prefix.sh PREFIX [DRIVE...]}
+prefix=$(realpath -m "${1:?usage: wine-prefix.sh PREFIX [DRIVE...]}")  # Wine wants it absolute
 shift
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
@@ -21,10 +21,21 @@ flock 9
 export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=zh_CN.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
-if [ ! -f "$prefix/.mv-ready" ]; then
+# A prefix counts as made only when the system files of both loaders are
+# there: a wineboot cut short (a full disk, say) leaves one that fails later.
+complete() {
+  local f
+  for f in system32/kernel32.dll system32/sechost.dll system32/user32.dll \
+           syswow64/kernel32.dll syswow64/sechost.dll syswow64/user32.dll; do
+    [ -f "$prefix/drive_c/windows/$f" ] || return 1
+  done
+  [ -s "$prefix/system.reg" ]
+}
+if [ ! -f "$prefix/.mv-ready" ] || ! complete; then
   rm -rf "$prefix"
   /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
   /usr/lib/wine/wineserver -w
+  complete || { echo "wine-prefix.sh: wineboot left $prefix incomplete" >&2; exit 1; }
   rm -f "$prefix/dosdevices/z:"
   # Make the Chinese fonts the ones GDI+ and the dialogs find.
   /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Microsoft YaHei' /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
