@@ -21,29 +21,62 @@ flock 9
 export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=zh_CN.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
+# Every prefix of a checkout is a copy of one template prefix, made once with
+# wineboot: hard links for the large system files that nothing writes, real
+# copies of everything else (the registry files, win.ini, the user folders),
+# so that a prefix's changes never reach the template or another prefix.
+template=${MV_WINE_TEMPLATE:-$(cd "$(dirname "$0")/.." && pwd)/build/wine/template}
+
 # A prefix counts as made only when the system files of both loaders are
 # there: a wineboot cut short (a full disk, say) leaves one that fails later.
 complete() {
   local f
   for f in system32/kernel32.dll system32/sechost.dll system32/user32.dll \
            syswow64/kernel32.dll syswow64/sechost.dll syswow64/user32.dll; do
-    [ -f "$prefix/drive_c/windows/$f" ] || return 1
+    [ -f "$1/drive_c/windows/$f" ] || return 1
   done
-  [ -s "$prefix/system.reg" ]
+  [ -s "$1/system.reg" ]
 }
-if [ ! -f "$prefix/.mv-ready" ] || ! complete; then
-  rm -rf "$prefix"
-  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
-  /usr/lib/wine/wineserver -w
-  complete || { echo "wine-prefix.sh: wineboot left $prefix incomplete" >&2; exit 1; }
-  rm -f "$prefix/dosdevices/z:"
+
+make_template() {
+  local t=$1
+  [ -f "$t/.mv-ready" ] && complete "$t" && return 0
+  rm -rf "$t"
+  WINEPREFIX=$t /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+  WINEPREFIX=$t /usr/lib/wine/wineserver -w
+  complete "$t" || { echo "wine-prefix.sh: wineboot left $t incomplete" >&2; exit 1; }
+  rm -f "$t/dosdevices/z:"
   # Make the Chinese fonts the ones GDI+ and the dialogs find.
-  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Microsoft YaHei' /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
-  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'SimSun' /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
-  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v '宋体' /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
-  /usr/lib/wine/wine64 reg add 'HKLM\SYSTEM\Setup' /v SystemPartition /d '\Device\HarddiskVolume1' /f /reg:64 >/dev/null 2>&1
-  /usr/lib/wine/wineserver -w
-  touch "$prefix/.mv-ready"
+  local font
+  for font in 'Microsoft YaHei' 'SimSun' '宋体'; do
+    WINEPREFIX=$t /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+  done
+  WINEPREFIX=$t /usr/lib/wine/wine64 reg add 'HKLM\SYSTEM\Setup' /v SystemPartition /d '\Device\HarddiskVolume1' /f /reg:64 >/dev/null 2>&1
+  WINEPREFIX=$t /usr/lib/wine/wineserver -w
+  touch "$t/.mv-ready"
+}
+
+if [ ! -f "$prefix/.mv-ready" ] || ! complete "$prefix"; then
+  if [ "$(realpath -m "$prefix")" = "$(realpath -m "$template")" ]; then
+    make_template "$prefix"
+  else
+    (
+      mkdir -p "$(dirname "$template")"
+      exec 8>"$template.lock"
+      flock 8
+      make_template "$template"
+    )
+    rm -rf "$prefix"
+    cp -al "$template" "$prefix" 2>/dev/null || { rm -rf "$prefix"; cp -a "$template" "$prefix"; }
+    rm -f "$prefix/.mv-drives"
+    # Replace the links of everything that may be written by real copies.
+    find "$prefix" -type f ! -regex '.*\.\(dll\|exe\|drv\|sys\|ocx\|acm\|cpl\|tlb\|nls\|ttf\|ttc\|ax\|ds\|vxd\|mui\)' -print0 |
+      while IFS= read -r -d '' f; do
+        cp -p --remove-destination "${template}${f#"$prefix"}" "$f"
+      done
+    rm -rf "$prefix/drive_c/users"
+    cp -a "$template/drive_c/users" "$prefix/drive_c/users"
+  fi
 fi
 
 [ $# -gt 0 ] || exit 0
