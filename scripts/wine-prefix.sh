@@ -13,7 +13,7 @@
 # Wine reads); the wineserver then ends so that the next start sees them.
 # Nothing else may run in the prefix meanwhile.
 set -euo pipefail
-prefix=${1:?usage: wine-prefix.sh PREFIX [DRIVE...]}
+prefix=$(realpath -m "${1:?usage: wine-prefix.sh PREFIX [DRIVE...]}")  # Wine wants it absolute
 shift
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
@@ -27,12 +27,24 @@ unset DISPLAY
 # so that a prefix's changes never reach the template or another prefix.
 template=${MV_WINE_TEMPLATE:-$(cd "$(dirname "$0")/.." && pwd)/build/wine/template}
 
+# A prefix counts as made only when the system files of both loaders are
+# there: a wineboot cut short (a full disk, say) leaves one that fails later.
+complete() {
+  local f
+  for f in system32/kernel32.dll system32/sechost.dll system32/user32.dll \
+           syswow64/kernel32.dll syswow64/sechost.dll syswow64/user32.dll; do
+    [ -f "$1/drive_c/windows/$f" ] || return 1
+  done
+  [ -s "$1/system.reg" ]
+}
+
 make_template() {
   local t=$1
-  [ -f "$t/.mv-ready" ] && return 0
+  [ -f "$t/.mv-ready" ] && complete "$t" && return 0
   rm -rf "$t"
   WINEPREFIX=$t /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
   WINEPREFIX=$t /usr/lib/wine/wineserver -w
+  complete "$t" || { echo "wine-prefix.sh: wineboot left $t incomplete" >&2; exit 1; }
   rm -f "$t/dosdevices/z:"
   # Make the Chinese fonts the ones GDI+ and the dialogs find.
   local font
@@ -44,7 +56,7 @@ make_template() {
   touch "$t/.mv-ready"
 }
 
-if [ ! -f "$prefix/.mv-ready" ]; then
+if [ ! -f "$prefix/.mv-ready" ] || ! complete "$prefix"; then
   if [ "$(realpath -m "$prefix")" = "$(realpath -m "$template")" ]; then
     make_template "$prefix"
   else

@@ -281,11 +281,14 @@ TEST_F(Contract, IniNamesIgnoreCaseAndOtherKeysStay) {
   EXPECT_EQ(p_->IniRead(ini, "other", "disk", ""), "2");
   EXPECT_EQ(p_->IniRead(ini, "info", "none", "d"), "d");
   EXPECT_EQ(p_->IniRead(ini, "none", "Disk", "d"), "d");
+  EXPECT_EQ(p_->IniRead(ini, "none", "Disk", "d  "), "d") << "the default loses trailing blanks";
+  ASSERT_TRUE(p_->IniWrite(ini, "Other", "Empty", ""));
+  EXPECT_EQ(p_->IniRead(ini, "Other", "Empty", "d"), "") << "an empty value is a value";
   // One key line each: the rewrite replaced the key instead of adding one.
   std::string text = Read(ini);
   size_t count = 0;
   for (size_t at = 0; (at = text.find("=", at)) != std::string::npos; ++at) ++count;
-  EXPECT_EQ(count, 3u) << text;
+  EXPECT_EQ(count, 4u) << text;
   EXPECT_NE(text.find("乙"), std::string::npos);
   EXPECT_EQ(text.find("甲"), std::string::npos);
 }
@@ -405,6 +408,17 @@ TEST_F(Contract, FetchUrlGivesTheBodyOrNothing) {
   if (base.empty()) GTEST_SKIP() << "no test server";
   EXPECT_EQ(S(p_->FetchUrl(base + "/net_available/available.txt")), "正常");
   EXPECT_TRUE(p_->FetchUrl(base + "/net_available/none.txt").empty()) << "an error page is not the body";
+}
+
+TEST_F(Contract, CookiesAreSetReadAndExpired) {
+  const Text url = "http://www.marvolt-contract.test/";
+  ASSERT_TRUE(p_->SetCookie(url, "mvc", "1; expires=Sat, 01-Jan-2050 00:00:00 GMT; path=/;"));
+  EXPECT_NE(p_->GetCookies(url, 0).find("mvc=1"), Text::npos) << p_->GetCookies(url, 0);
+  EXPECT_NE(p_->GetCookies(url, 8192).find("mvc=1"), Text::npos) << "the extended query sees them too";
+  // Expiring it as the start-up does: the old value is gone.
+  ASSERT_TRUE(p_->SetCookie(url, "mvc", "deleted; expires=Fri, 1-Jan-1999 1:1:1 GMT; path=/;"));
+  EXPECT_EQ(p_->GetCookies(url, 0).find("mvc=1"), Text::npos) << p_->GetCookies(url, 0);
+  p_->ClearUrlCache();  // nothing to observe but that it returns
 }
 
 // ---- Threads --------------------------------------------------------------------------
