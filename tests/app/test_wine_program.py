@@ -118,13 +118,25 @@ class Prefix:
             env["MV_OSR_CLOSE_AFTER_MS"] = CLOSE_AFTER_MS
         return subprocess.Popen([WINE] + list(argv), env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
 
-    def tool(self, *argv, timeout=60):
+    def tool(self, *argv, timeout=180):
         p = subprocess.run([WINE, self.wintool] + list(argv), env=self.env, capture_output=True, timeout=timeout)
+        return p.returncode, self.fields(p.stdout)
+
+    @staticmethod
+    def fields(out):
         fields = {}
-        for line in p.stdout.decode("utf-8", "replace").splitlines():
+        for line in out.decode("utf-8", "replace").splitlines():
             k, _, v = line.partition("=")
             fields[k] = v
-        return p.returncode, fields
+        return fields
+
+    def start_tool(self, *argv):
+        """Starts the observer and returns once it is watching."""
+        p = subprocess.Popen([WINE, self.wintool] + list(argv), env=self.env, stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL)
+        first = p.stdout.readline()
+        assert first.strip() == b"Waiting", first
+        return p
 
     def close(self):
         self.server("-k")
@@ -178,15 +190,20 @@ class StartUp(unittest.TestCase):
     """Start-up on prepared drives: the work directory and the log."""
 
     def run_program(self, pfx):
+        # The observer watches before the program starts: the window is up
+        # for only a few seconds.
+        watch = pfx.start_tool("waitwin", "MV_OSR_MainWindow", "120000",
+                               "Marvolt系统云重装 - Marvolt System Cloud Reinstall")
         p = pfx.start(pfx.exe)
         try:
-            rc, win = pfx.tool("waitwin", "MV_OSR_MainWindow", "20000",
-                               "Marvolt系统云重装 - Marvolt System Cloud Reinstall")
-            out, _ = p.communicate(timeout=60)  # ends by itself: MV_OSR_CLOSE_AFTER_MS
+            seen, _ = watch.communicate(timeout=180)
+            p.communicate(timeout=180)  # ends by itself: MV_OSR_CLOSE_AFTER_MS
         finally:
-            if p.poll() is None:
-                p.kill()
-        self.assertEqual(rc, 0, "the main window never showed its title")
+            for proc in (watch, p):
+                if proc.poll() is None:
+                    proc.kill()
+        win = pfx.fields(seen)
+        self.assertEqual(watch.returncode, 0, "the main window never showed its title")
         self.assertEqual(win.get("Size"), "800x560")
         self.assertEqual(p.returncode, 0)
 
@@ -273,13 +290,17 @@ class StartUp(unittest.TestCase):
             c_before = set(os.listdir(os.path.join(pfx.path, "drive_c")))
             p = pfx.start(pfx.exe)
             try:
-                # The tool finds the box, records it and clicks its OK button.
-                rc, box = pfx.tool("waitbox", "错误", "30000")
-                p.communicate(timeout=30)  # ends once the box is dismissed
+                rc, box = pfx.tool("waitbox", "错误", "120000")
+                time.sleep(1)
+                still_running = p.poll() is None  # the box holds the program
+                pressed, _ = pfx.tool("pressbox", "错误", "30000")
+                p.communicate(timeout=120)  # and it ends once the box is dismissed
             finally:
                 if p.poll() is None:
                     p.kill()
             self.assertEqual(rc, 0, "no error box was shown")
+            self.assertTrue(still_running, "the program waits for the box")
+            self.assertEqual(pressed, 0)
             # Ending without a usable drive is a failure, not a success.
             self.assertEqual(p.returncode, 1)
             self.assertEqual(box.get("Text"), NO_DRIVE_TEXT)

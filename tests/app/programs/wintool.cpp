@@ -7,7 +7,8 @@
 //   wintool waitwin CLASS MS [TITLE] waits for a visible top-level window of the
 //                                    class (with that title); prints title and size
 //   wintool waitbox CAPTION MS       waits for a message box with the caption,
-//                                    prints its text and owner, then presses OK
+//                                    prints its text and owner
+//   wintool pressbox CAPTION MS      the same, then presses the box's OK button
 // Exit status 0 on success, 1 when not found / on time-out, 2 on bad usage.
 #include <windows.h>
 
@@ -155,12 +156,13 @@ int wmain() {
   if (cmd == L"waitwin") {
     s.cls = argv[2];
     if (argc > 4) s.caption = argv[4];
-  } else if (cmd == L"waitbox") {
+  } else if (cmd == L"waitbox" || cmd == L"pressbox") {
     s.caption = argv[2];
     s.box = true;
   } else {
     return 2;
   }
+  Out("Waiting");  // the caller may start the program now
   HWND w = WaitFor(s, ms);
   if (!w) return 1;
   RECT r;
@@ -172,9 +174,7 @@ int wmain() {
     HWND owner = GetWindow(w, GW_OWNER);
     Out("Text=" + Utf8(Escape(BoxText(w))));
     Out("OwnerClass=" + Utf8(owner ? ClassOf(owner) : std::wstring()));
-    // Give the box a moment on screen, then press its OK button.
-    Sleep(300);
-    PostMessageW(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    if (cmd == L"pressbox") PostMessageW(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   }
   return 0;
 }
