@@ -21,18 +21,50 @@ flock 9
 export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=zh_CN.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
-if [ ! -f "$prefix/.mv-ready" ]; then
-  rm -rf "$prefix"
-  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
-  /usr/lib/wine/wineserver -w
-  rm -f "$prefix/dosdevices/z:"
+# Every prefix of a checkout is a copy of one template prefix, made once with
+# wineboot: hard links for the large system files that nothing writes, real
+# copies of everything else (the registry files, win.ini, the user folders),
+# so that a prefix's changes never reach the template or another prefix.
+template=${MV_WINE_TEMPLATE:-$(cd "$(dirname "$0")/.." && pwd)/build/wine/template}
+
+make_template() {
+  local t=$1
+  [ -f "$t/.mv-ready" ] && return 0
+  rm -rf "$t"
+  WINEPREFIX=$t /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+  WINEPREFIX=$t /usr/lib/wine/wineserver -w
+  rm -f "$t/dosdevices/z:"
   # Make the Chinese fonts the ones GDI+ and the dialogs find.
-  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Microsoft YaHei' /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
-  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'SimSun' /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
-  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v '宋体' /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
-  /usr/lib/wine/wine64 reg add 'HKLM\SYSTEM\Setup' /v SystemPartition /d '\Device\HarddiskVolume1' /f /reg:64 >/dev/null 2>&1
-  /usr/lib/wine/wineserver -w
-  touch "$prefix/.mv-ready"
+  local font
+  for font in 'Microsoft YaHei' 'SimSun' '宋体'; do
+    WINEPREFIX=$t /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+  done
+  WINEPREFIX=$t /usr/lib/wine/wine64 reg add 'HKLM\SYSTEM\Setup' /v SystemPartition /d '\Device\HarddiskVolume1' /f /reg:64 >/dev/null 2>&1
+  WINEPREFIX=$t /usr/lib/wine/wineserver -w
+  touch "$t/.mv-ready"
+}
+
+if [ ! -f "$prefix/.mv-ready" ]; then
+  if [ "$(realpath -m "$prefix")" = "$(realpath -m "$template")" ]; then
+    make_template "$prefix"
+  else
+    (
+      mkdir -p "$(dirname "$template")"
+      exec 8>"$template.lock"
+      flock 8
+      make_template "$template"
+    )
+    rm -rf "$prefix"
+    cp -al "$template" "$prefix" 2>/dev/null || { rm -rf "$prefix"; cp -a "$template" "$prefix"; }
+    rm -f "$prefix/.mv-drives"
+    # Replace the links of everything that may be written by real copies.
+    find "$prefix" -type f ! -regex '.*\.\(dll\|exe\|drv\|sys\|ocx\|acm\|cpl\|tlb\|nls\|ttf\|ttc\|ax\|ds\|vxd\|mui\)' -print0 |
+      while IFS= read -r -d '' f; do
+        cp -p --remove-destination "${template}${f#"$prefix"}" "$f"
+      done
+    rm -rf "$prefix/drive_c/users"
+    cp -a "$template/drive_c/users" "$prefix/drive_c/users"
+  fi
 fi
 
 [ $# -gt 0 ] || exit 0
