@@ -1,6 +1,6 @@
 // The real xldl.dll, loaded by name as the program loads it, driven through
-// its seven exports with records built byte by byte at their documented
-// offsets, downloading over WinINet from the test server beside Wine.
+// its seven exports with the program's own task records, downloading over
+// WinINet from the test server beside Wine.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "download/task_records.h"
+#include "platform/win32/win32_platform.h"
 #include "tools/testserver/content.h"
 
 namespace {
@@ -39,59 +41,31 @@ F Resolve(const char* name) {
 
 const int64_t MiB = 1 << 20;
 
-void PutText(std::vector<uint8_t>& b, size_t off, size_t units, const std::wstring& s) {
-  for (size_t i = 0; i < s.size() && i < units; ++i) {
-    b[off + 2 * i] = uint8_t(s[i] & 0xFF);
-    b[off + 2 * i + 1] = uint8_t(s[i] >> 8);
-  }
-}
-void Put32(std::vector<uint8_t>& b, size_t off, int32_t v) { memcpy(&b[off], &v, 4); }
-int32_t Get32(const std::vector<uint8_t>& b, size_t off) {
-  int32_t v;
-  memcpy(&v, &b[off], 4);
-  return v;
-}
-int64_t Get64(const std::vector<uint8_t>& b, size_t off) {
-  int64_t v;
-  memcpy(&v, &b[off], 8);
-  return v;
-}
-float GetFloat(const std::vector<uint8_t>& b, size_t off) {
-  float v;
-  memcpy(&v, &b[off], 4);
-  return v;
-}
+std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }  // ASCII only
 
-// The task parameters as the program fills them: URL, file name, the work
-// directory with its trailing backslash, nReserved1 5, DisableAutoRename 1,
-// IsResume 1.
-std::vector<uint8_t> BuildSetup(const std::wstring& url, const std::wstring& name, const std::wstring& dir, int resume = 1) {
-  std::vector<uint8_t> b(26564, 0);
-  PutText(b, 4, 2084, url);
-  PutText(b, 16532, 260, name);
-  PutText(b, 17572, 260, dir);
-  Put32(b, 18360, 5);
-  Put32(b, 18364, 1);
-  Put32(b, 18368, resume);
-  return b;
-}
+// The task parameters as the program builds them: URL, file name, the work
+// directory with its trailing backslash; the builder adds nReserved1 5,
+// DisableAutoRename 1 and, by default, IsResume 1.
+struct TaskSetup {
+  mv::dl::DownTaskSetup rec;
+  explicit TaskSetup(const std::wstring& url, const std::wstring& name, const std::wstring& dir) {
+    EXPECT_TRUE(rec.Build(Narrow(url), "", "", Narrow(name), Narrow(dir), false, true));
+  }
+  const void* data() const { return rec.Data(); }
+};
 
 struct Info {
-  std::vector<uint8_t> b = std::vector<uint8_t>(1429, 0);
-  Info() { Put32(b, 0, 2); }
-  int32_t stat() const { return Get32(b, 0); }
-  int64_t total() const { return Get64(b, 1048); }
-  int64_t done() const { return Get64(b, 1056); }
-  float percent() const { return GetFloat(b, 1064); }
-  int32_t speed() const { return Get32(b, 1152); }
+  mv::dl::DownTaskInfo rec;
+  Info() { EXPECT_NE(rec.Build(), 0u); }
+  void* data() { return rec.Data(); }
+  int32_t stat() const { return rec.stat(); }
+  int64_t total() const { return rec.nTotalSize(); }
+  int64_t done() const { return rec.nTotalDownload(); }
+  float percent() const { return rec.fPercent(); }
+  int32_t speed() const { return rec.nSpeed(); }
   std::wstring name() const {
-    std::wstring s;
-    for (size_t i = 0; i < 260; ++i) {
-      wchar_t c = wchar_t(b[8 + 2 * i] | (b[9 + 2 * i] << 8));
-      if (!c) break;
-      s.push_back(c);
-    }
-    return s;
+    std::string n = rec.szFilename();
+    return std::wstring(n.begin(), n.end());
   }
 };
 
@@ -115,7 +89,7 @@ std::wstring TempDir() {
 Info Wait(DWORD h, int timeout_ms = 90000) {
   Info info;
   for (int t = 0; t < timeout_ms; t += 50) {
-    EXPECT_TRUE(g.QueryTaskInfoEx(h, info.b.data()));
+    EXPECT_TRUE(g.QueryTaskInfoEx(h, info.data()));
     if (info.stat() == 4 || info.stat() == 1) return info;
     Sleep(50);
   }
@@ -141,6 +115,7 @@ std::string FileMd5(const std::wstring& path, int64_t* size) {
 class DllEnv : public ::testing::Environment {
  public:
   void SetUp() override {
+    mv::SetPlatform(&platform_);  // the records convert their texts through it
     g.mod = LoadLibraryW(L"xldl.dll");
     ASSERT_NE(g.mod, nullptr);
     g.Init = Resolve<InitFn>("XL_Init");
@@ -155,7 +130,11 @@ class DllEnv : public ::testing::Environment {
   }
   void TearDown() override {
     if (g.UnInit) g.UnInit();
+    mv::SetPlatform(nullptr);
   }
+
+ private:
+  mv::Win32Platform platform_;
 };
 const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new DllEnv);
 
@@ -174,7 +153,7 @@ TEST_F(DllTest, DownloadSurvivesADroppedConnection) {
   const int64_t size = 6 * MiB + 777;
   std::wstring name = L"drop.bin";
   DeleteFileW((dir_ + name).c_str());
-  auto setup = BuildSetup(Url(size, L"id=dll-drop&redirect=1&drop=1500000&k=1"), name, dir_);
+  TaskSetup setup(Url(size, L"id=dll-drop&redirect=1&drop=1500000&k=1"), name, dir_);
   DWORD h = g.CreateTask(setup.data());
   ASSERT_NE(h, 0u);
   ASSERT_TRUE(g.StartTask(h));
@@ -195,25 +174,25 @@ TEST_F(DllTest, StopStartDeleteAndDeleteAgain) {
   const int64_t size = 8 * MiB;
   std::wstring name = L"pause.bin";
   DeleteFileW((dir_ + name).c_str());
-  auto setup = BuildSetup(Url(size, L"id=dll-pause&rate=2000000"), name, dir_);
+  TaskSetup setup(Url(size, L"id=dll-pause&rate=2000000"), name, dir_);
   DWORD h = g.CreateTask(setup.data());
   ASSERT_NE(h, 0u);
   ASSERT_TRUE(g.StartTask(h));
   Info info;
   for (int i = 0; i < 400; ++i) {
-    ASSERT_TRUE(g.QueryTaskInfoEx(h, info.b.data()));
+    ASSERT_TRUE(g.QueryTaskInfoEx(h, info.data()));
     if (info.done() > MiB && info.speed() > 0) break;
     Sleep(25);
   }
   EXPECT_GT(info.speed(), 0);
   g.StopTask(h);
-  ASSERT_TRUE(g.QueryTaskInfoEx(h, info.b.data()));
+  ASSERT_TRUE(g.QueryTaskInfoEx(h, info.data()));
   EXPECT_NE(info.stat(), 4);
   EXPECT_NE(info.stat(), 1);
   int64_t paused = info.done();
   EXPECT_LT(paused, size);
   Sleep(400);
-  ASSERT_TRUE(g.QueryTaskInfoEx(h, info.b.data()));
+  ASSERT_TRUE(g.QueryTaskInfoEx(h, info.data()));
   EXPECT_EQ(info.done(), paused);
 
   ASSERT_TRUE(g.StartTask(h));
@@ -223,7 +202,7 @@ TEST_F(DllTest, StopStartDeleteAndDeleteAgain) {
   EXPECT_EQ(FileMd5(dir_ + name, &got), xlts::Md5OfContent(1, size));
 
   g.DeleteTask(h);
-  ASSERT_TRUE(g.QueryTaskInfoEx(h, info.b.data()));
+  ASSERT_TRUE(g.QueryTaskInfoEx(h, info.data()));
   EXPECT_EQ(info.stat(), 1);  // a waiting caller stops waiting
   g.DeleteTask(h);
   g.StopTask(h);
@@ -243,7 +222,7 @@ TEST_F(DllTest, ResumesPastFourGiB) {
   ASSERT_TRUE(SetFilePointerEx(f, at, nullptr, FILE_BEGIN) && SetEndOfFile(f));
   CloseHandle(f);
 
-  auto setup = BuildSetup(Url(size, L"id=dll-huge"), name, dir_);
+  TaskSetup setup(Url(size, L"id=dll-huge"), name, dir_);
   DWORD h = g.CreateTask(setup.data());
   ASSERT_NE(h, 0u);
   ASSERT_TRUE(g.StartTask(h));
@@ -271,14 +250,14 @@ TEST_F(DllTest, ResumesPastFourGiB) {
 
 TEST_F(DllTest, RefusesFileNamesThatLeaveTheSaveFolder) {
   for (const wchar_t* bad : {L"..\\escape.bin", L"sub/escape.bin", L"C:escape.bin", L"", L".."}) {
-    auto setup = BuildSetup(Url(10, L"id=dll-bad"), bad, dir_);
+    TaskSetup setup(Url(10, L"id=dll-bad"), bad, dir_);
     DWORD h = g.CreateTask(setup.data());
     EXPECT_EQ(h, 0u) << std::string(bad, bad + wcslen(bad));
   }
-  auto setup = BuildSetup(L"ftp://127.0.0.1/x", L"x.bin", dir_);
+  TaskSetup setup(L"ftp://127.0.0.1/x", L"x.bin", dir_);
   EXPECT_EQ(g.CreateTask(setup.data()), 0u);
   Info info;
-  ASSERT_TRUE(g.QueryTaskInfoEx(0, info.b.data()));
+  ASSERT_TRUE(g.QueryTaskInfoEx(0, info.data()));
   EXPECT_EQ(info.stat(), 1);
 }
 

@@ -2,6 +2,10 @@
 // bytes a response holds and what a restart may trust.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
+
+#include "tools/xldl/api.h"
 #include "tools/xldl/control_file.h"
 #include "tools/xldl/engine.h"
 #include "tools/xldl/text.h"
@@ -70,4 +74,58 @@ TEST(Text, Utf8AndUtf16RoundTrip) {
   EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(w)), w);
   EXPECT_EQ(Utf8ToUtf16("\xff" "a"), u"\uFFFD" u"a");
   EXPECT_EQ(Utf8ToUtf16("\xe4\xb8"), u"\uFFFD\uFFFD");
+}
+
+TEST(Records, SetupToTaskParameters) {
+  auto s = std::make_unique<DownTaskSetup>();
+  memset(s.get(), 0, sizeof *s);
+  SetFieldText(s->szTaskUrl, u"HTTPS://example.test/镜像.wim");
+  SetFieldText(s->szFilename, u"镜像.wim");
+  SetFieldText(s->szSavePath, u"D:\\MV_OSR");  // no trailing backslash
+  s->IsResume = 0;
+  TaskParams p;
+  std::u16string name;
+  ASSERT_TRUE(ParamsFromSetup(*s, &p, &name));
+  EXPECT_EQ(p.path, "D:\\MV_OSR\\\xe9\x95\x9c\xe5\x83\x8f.wim");
+  EXPECT_FALSE(p.resume);
+  EXPECT_EQ(name, u"镜像.wim");
+
+  // A name that fills its field has no terminator: it ends at the field.
+  std::u16string full(260, u'a');
+  SetFieldText(s->szFilename, full + u"overflow");
+  ASSERT_TRUE(ParamsFromSetup(*s, &p, &name));
+  EXPECT_EQ(name, full);
+
+  for (const char16_t* bad : {u"a\\b", u"a/b", u"..", u".", u"c:x", u"a|b", u"a\tb"}) {
+    SetFieldText(s->szFilename, bad);
+    EXPECT_FALSE(ParamsFromSetup(*s, &p, &name));
+  }
+  SetFieldText(s->szFilename, u"x.wim");
+  SetFieldText(s->szSavePath, u"");
+  EXPECT_FALSE(ParamsFromSetup(*s, &p, &name));
+}
+
+TEST(Records, StatusToInfoBlock) {
+  TaskStatus st;
+  st.stat = kStatRunning;
+  st.total = 5368709120LL;
+  st.done = 4294967297LL;
+  st.percent = 0.8f;
+  st.speed = 1048576;
+  DownTaskInfo info;
+  memset(&info, 0xCC, sizeof info);
+  FillInfo(st, u"big.wim", &info);
+  const uint8_t* b = reinterpret_cast<const uint8_t*>(&info);
+  auto le64 = [&](size_t at) {
+    uint64_t v = 0;
+    for (int i = 0; i < 8; ++i) v |= uint64_t(b[at + i]) << (8 * i);
+    return int64_t(v);
+  };
+  EXPECT_EQ(b[0], 2);
+  EXPECT_EQ(le64(1048), 5368709120LL);
+  EXPECT_EQ(le64(1056), 4294967297LL);
+  EXPECT_EQ(b[8], 'b');
+  EXPECT_EQ(b[9], 0);
+  EXPECT_EQ(b[8 + 2 * 7], 0);  // terminated
+  EXPECT_EQ(b[1428], 0);       // nothing left of the caller's old bytes
 }

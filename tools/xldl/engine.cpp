@@ -275,6 +275,7 @@ class Task {
     fatal_ = start_over_ = false;
     last_http_ = 0;
     samples_.clear();
+    first_byte_ms_ = -1;
     speed_ = 0;
     if (!params_.resume) {
       // Later starts of this task continue what this one writes.
@@ -572,6 +573,10 @@ class Task {
     // The window starts with the first byte, so that connecting does not
     // count as slowness.
     if (samples_.empty() && received_ == 0) return;
+    // ...and leaves the first 50 ms out: the first answer's bytes arrive in
+    // a burst or a trickle depending on the connection's start.
+    if (first_byte_ms_ < 0) first_byte_ms_ = now;
+    if (samples_.empty() && now - first_byte_ms_ < 50) return;
     if (!samples_.empty() && now - samples_.back().first < 25) return;
     samples_.emplace_back(now, received_);
     while (samples_.size() > 2 && now - samples_.front().first > cfg_.speed_window_ms) samples_.pop_front();
@@ -731,6 +736,7 @@ class Task {
   int32_t active_ = 0;
   int32_t speed_ = 0;
   std::deque<std::pair<int64_t, int64_t>> samples_;
+  int64_t first_byte_ms_ = -1;
 };
 
 // ---------------------------------------------------------------------------

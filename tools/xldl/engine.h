@@ -19,7 +19,7 @@ struct EngineConfig {
   // More connections are opened only while the task is slower than this
   // (bytes per second); 0: always. A link that one connection fills gains
   // nothing from more of them.
-  int64_t fast_link = 64 << 20;
+  int64_t fast_link = 32 << 20;
   int stall_ms = 30000;            // a connection with no byte for this long is dropped
   int retry_base_ms = 1000;        // first pause after a failure; doubles per failure
   int retry_max_ms = 30000;
