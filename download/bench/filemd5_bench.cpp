@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "download/file_md5.h"
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
   mv::SetPlatform(&fake);
   // The fake maps drive letters onto folders of its root: put the file's
   // folder on a drive of its own.
-  const std::string path = argv[1];
+  const std::string path = std::filesystem::absolute(argv[1]).string();
   const size_t slash = path.find_last_of('/');
   const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
