@@ -6,6 +6,7 @@
 
 #include "boot/boot_entries.h"
 #include "boot_machine.h"
+#include "core/log.h"
 #include "core/payload.h"
 
 using boottest::BootMachine;
@@ -68,7 +69,13 @@ class BootEntries : public BootMachine {
 };
 
 TEST_F(BootEntries, FirstRunRunsTheFifteenCommandsAndLeavesOnePeEntry) {
+  mv::OpenLog();
   EXPECT_TRUE(mv::PrepareBootEntries());
+  mv::CloseLog();
+  const Text log = fake.FileText("D:\\MV_OSR\\MV_OSR.log");
+  const size_t end = log.find("\r\n");
+  ASSERT_NE(end, Text::npos) << log;
+  EXPECT_EQ(log.substr(0, end).substr(end < 16 ? 0 : end - 16), "     bcdedit_sub") << "the first line logged";
   Text loader, options;
   ExpectPeEntries("winload.exe", loader, options);
 
