@@ -33,6 +33,8 @@ void RunHook(StartupHook which, WindowRef main_window) {
   if (it != Hooks().end() && it->second) it->second(main_window);
 }
 
+constexpr uint32_t kAttrReparsePoint = 0x400;
+
 bool FixedWithFreeSpace(char letter) {
   const Text root = Text(1, letter) + ":\\";
   return plat().DriveType(root) == kDriveFixed && plat().FreeSpaceKb(root) != -1;
@@ -46,6 +48,9 @@ void EmptyFolder(const Text& folder, int depth) {
     if (e.name == "." || e.name == "..") continue;
     const Text path = folder + e.name;
     if (e.is_directory) {
+      // A linked folder (junction) points somewhere else: never follow it.
+      const uint32_t attributes = plat().GetAttributes(path);
+      if (attributes != kAttrInvalid && (attributes & kAttrReparsePoint)) continue;
       EmptyFolder(path + "\\", depth + 1);
       plat().RemoveFolder(path);
     } else {

@@ -19,19 +19,9 @@
 mv_payload(Libwim   PATH "tools/libwim-15.dll" BASE WORK RULE ALWAYS VENDOR libwim-15.dll STANDIN libwim-15.dll.standin)
 mv_payload(Wimlib   PATH "tools/wimlib.exe"    BASE WORK RULE ALWAYS VENDOR wimlib.exe    STANDIN wimlib.exe.standin)
 
-# The download engine and its companion files.
+# The download engine (the project's own; it needs no companion files, so
+# nothing is carried for its "download" folder).
 mv_payload(Xldl              PATH "xldl.dll"                       BASE WORK RULE ALWAYS TARGET xldl STANDIN xldl.dll.standin)
-mv_payload(DlAtl71           PATH "download/atl71.dll"            BASE WORK RULE ALWAYS STANDIN download/atl71.dll.standin)
-mv_payload(DlPeerId          PATH "download/dl_peer_id.dll"       BASE WORK RULE ALWAYS STANDIN download/dl_peer_id.dll.standin)
-mv_payload(DlEngine          PATH "download/download_engine.dll"  BASE WORK RULE ALWAYS STANDIN download/download_engine.dll.standin)
-mv_payload(DlIdDat           PATH "download/id.dat"               BASE WORK RULE ALWAYS VENDOR id.dat FILE files/id.dat)
-mv_payload(DlMiniDown        PATH "download/MiniDownPlatform.exe" BASE WORK RULE ALWAYS STANDIN download/MiniDownPlatform.exe.standin)
-mv_payload(DlMinizip         PATH "download/minizip.dll"          BASE WORK RULE ALWAYS STANDIN download/minizip.dll.standin)
-mv_payload(DlMsvcp71         PATH "download/msvcp71.dll"          BASE WORK RULE ALWAYS STANDIN download/msvcp71.dll.standin)
-mv_payload(DlMsvcr71         PATH "download/msvcr71.dll"          BASE WORK RULE ALWAYS STANDIN download/msvcr71.dll.standin)
-mv_payload(DlBugHandler      PATH "download/XLBugHandler.dll"     BASE WORK RULE ALWAYS STANDIN download/XLBugHandler.dll.standin)
-mv_payload(DlBugReport       PATH "download/XLBugReport.exe"      BASE WORK RULE ALWAYS STANDIN download/XLBugReport.exe.standin)
-mv_payload(DlZlib1           PATH "download/zlib1.dll"            BASE WORK RULE ALWAYS STANDIN download/zlib1.dll.standin)
 
 # Boot configuration tools and the RAM-disk boot image: written once per machine.
 mv_payload(Bcdedit  PATH "tools/bcdedit.exe"  BASE WORK    RULE MISSING VENDOR bcdedit.exe TARGET bcdedit_standin STANDIN bcdedit.exe.standin)
@@ -43,4 +33,4 @@ mv_payload(ChainBootqii PATH "bootqii"    BASE WINDOWS RULE SEPARATE VENDOR boot
 mv_payload(ChainQzload  PATH "qzload.pbr" BASE WINDOWS RULE SEPARATE VENDOR qzload.pbr STANDIN chain/qzload.pbr.standin)
 
 # The disk-listing tool, written by the partition listing before each run.
-mv_payload(QzDir    PATH "tools/QzDir.exe"    BASE WORK RULE SEPARATE TARGET QzDir STANDIN QzDir.exe.standin)
+mv_payload(QzDir    PATH "tools/QzDir.exe"    BASE WORK RULE SEPARATE TARGET qzdir STANDIN QzDir.exe.standin)

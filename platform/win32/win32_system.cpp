@@ -7,6 +7,8 @@
 
 #include <cstdio>
 
+#include "support/wmi.h"
+
 namespace mv {
 
 namespace {
@@ -538,9 +540,8 @@ bool Win32Platform::DiskDeviceProperty(int n, Text& vendor, Text& product) {
 }
 
 std::vector<std::pair<Text, Text>> Win32Platform::BoardRecords() {
-  // TODO(detect): the board records come from WMI (Win32_BaseBoard) through
-  // the COM automation helper in support/, which wires itself in here.
-  return {};
+  // WMI (Win32_BaseBoard) through the COM automation helper in support/.
+  return com::QueryBoardRecords();
 }
 
 namespace {

@@ -26,6 +26,10 @@ class Env {
   // False where the read-only attribute does not stop writes: under Wine
   // running as root, which keeps the bit but writes anyway.
   virtual bool ReadOnlyEnforced() const { return true; }
+  // The base address ("http://127.0.0.1:port") of a test server that serves
+  // "/net_available/available.txt" as the four GBK bytes of "正常" and
+  // answers 404 for anything else; empty when there is none.
+  virtual Text HttpBase() = 0;
 };
 
 // Defined once per test binary: the fake's environment or the Win32 one.

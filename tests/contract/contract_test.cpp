@@ -399,8 +399,12 @@ TEST_F(Contract, RunHiddenCollectsOutputOfBothStreams) {
   EXPECT_EQ(p_->RunHidden("anything", dir_ + "no\\such\\interpreter.exe"), "") << "cannot start";
 }
 
-TEST_F(Contract, FetchUrlFailureIsEmpty) {
-  EXPECT_TRUE(p_->FetchUrl("http://127.0.0.1:1/net_available/available.txt").empty());
+TEST_F(Contract, FetchUrlGivesTheBodyOrNothing) {
+  EXPECT_TRUE(p_->FetchUrl("http://127.0.0.1:1/net_available/available.txt").empty()) << "nobody listens";
+  const Text base = env_->HttpBase();
+  if (base.empty()) GTEST_SKIP() << "no test server";
+  EXPECT_EQ(S(p_->FetchUrl(base + "/net_available/available.txt")), "正常");
+  EXPECT_TRUE(p_->FetchUrl(base + "/net_available/none.txt").empty()) << "an error page is not the body";
 }
 
 // ---- Threads --------------------------------------------------------------------------

@@ -24,7 +24,9 @@ class FakeEnv : public Env {
     fake_.AddDrive(kFixedDrive, kDriveFixed, 8LL * 1024 * 1024);
     fake_.AddDrive(kCdromDrive, kDriveCdrom, 0);
     fake_.OnCommand("echo", Echo);
+    fake_.SetUrlText(HttpBase() + "/net_available/available.txt", "正常");
   }
+  Text HttpBase() override { return "http://127.0.0.1:18080"; }
   Platform& platform() override { return fake_; }
   const char* name() const override { return "fake"; }
 

@@ -11,6 +11,12 @@ class Win32Env : public Env {
  public:
   Platform& platform() override { return win_; }
   const char* name() const override { return "win32"; }
+  // The test server writes its address to E:\http-url.txt.
+  Text HttpBase() override {
+    Bytes b;
+    if (!win_.ReadWholeFile(Text(1, kFixedDrive) + ":\\http-url.txt", b)) return {};
+    return Text(b.begin(), b.end());
+  }
   bool ReadOnlyEnforced() const override {
     // Wine's ntdll exports wine_get_version; Windows' does not.
     return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr;

@@ -217,7 +217,6 @@ TEST_F(ToolFilesTest, AFileInUseKeepsItsContentAndTheRestIsWritten) {
   WriteToolFiles(1, 0);
   fake_.Close(in_use);
   EXPECT_EQ(fake_.FileText("C:\\MV_OSR\\xldl.dll"), "loaded engine");
-  EXPECT_EQ(fake_.FileText("C:\\MV_OSR\\download\\id.dat"), Carried(kPayloadDlIdDat));
   EXPECT_EQ(fake_.FileText("C:\\MV_OSR\\tools\\bootsect.exe"), Carried(kPayloadBootsect));
 }
 

@@ -3,7 +3,8 @@
 #   mbr.img  4 GiB (sparse): NTFS primary, extended container with three
 #            logical partitions (NTFS, FAT32, Linux); the first partition
 #            carries an NTFS-like boot sector with volume serial 1A2B3C4D
-#   gpt.img  4 GiB (sparse): EFI system, Microsoft reserved, basic data
+#   gpt.img  4 GiB (sparse): EFI system, Microsoft reserved, basic data; the
+#            basic data partition has an NTFS-like boot sector, serial 5E6F7081
 #   small-*.img  the same layouts (and a dynamic one) packed into 64 KiB,
 #            as seeds for the fuzzer
 #   make-disk-images.sh OUTDIR
@@ -34,13 +35,16 @@ size=1GiB, type=c
 type=83
 T
 # An NTFS boot sector (OEM name and serial are what the listing looks at).
-{
-  printf '\xeb\x52\x90NTFS    '
-  head -c $((0x48 - 11)) /dev/zero
-  printf '\x4d\x3c\x2b\x1a\x00\x00\x00\x00'
-  head -c $((510 - 0x50)) /dev/zero
-  printf '\x55\xaa'
-} | dd of="$out/mbr.img" bs=512 seek=2048 conv=notrunc status=none
+ntfs_boot() {  # ntfs_boot FILE SECTOR SERIAL-BYTES
+  {
+    printf '\xeb\x52\x90NTFS    '
+    head -c $((0x48 - 11)) /dev/zero
+    printf "$3\\x00\\x00\\x00\\x00"
+    head -c $((510 - 0x50)) /dev/zero
+    printf '\x55\xaa'
+  } | dd of="$1" bs=512 seek="$2" conv=notrunc status=none
+}
+ntfs_boot "$out/mbr.img" 2048 '\x4d\x3c\x2b\x1a'
 
 mk "$out/gpt.img" 4G <<T
 label: gpt
@@ -48,6 +52,7 @@ size=100MiB, type=$ESP, name="EFI system partition"
 size=16MiB, type=$MSR, name="Microsoft reserved partition"
 type=$BDP, name="Basic data partition"
 T
+ntfs_boot "$out/gpt.img" 239616 '\x81\x70\x6f\x5e'
 
 mk "$out/small-mbr.img" 64K <<T
 label: dos

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # QzDir.exe under Wine, on two disks that are sfdisk images: physicaldrive0
 # (MBR with logical partitions) and physicaldrive1 (GPT with EFI system,
-# reserved and basic data partitions), plus a drive Q: whose volume serial
-# number is the one in the first partition's boot sector.
+# reserved and basic data partitions). Wine cannot tell a volume's disk
+# extents, so the drives are tied to partitions by volume serial number:
+# Q: carries the one of the MBR disk's first partition, C: the one of the
+# GPT disk's basic data partition (the usual Windows layout).
 #   qzdir-wine.sh LOADER QZDIR_EXE WORKDIR PREFIX
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-loader=$1 exe=$2 work=$3 prefix=$4
+loader=$1 exe=$2
+work=$(realpath -m "$3") prefix=$(realpath -m "$4")
 rm -rf "$work"
 mkdir -p "$work/q"
 "$here/make-disk-images.sh" "$work/images"
@@ -16,6 +19,8 @@ ln -sfn "$work/images/gpt.img" "$prefix/dosdevices/physicaldrive1"
 printf '1A2B3C4D\n' > "$work/q/.windows-serial"
 printf 'DATA\n' > "$work/q/.windows-label"
 ln -sfn "$work/q" "$prefix/dosdevices/q:"
+printf '5E6F7081\n' > "$prefix/drive_c/.windows-serial"
+printf 'WIN\n' > "$prefix/drive_c/.windows-label"
 run() { MV_WINEPREFIX=$prefix "$here/../../scripts/wine-run.sh" "$loader" "$exe" "$@" 2>/dev/null; }
 
 fail=0
@@ -34,7 +39,7 @@ expected=(
   "1:4${TAB}  ${TAB}1.50GB${TAB}unknown${TAB}Logical${TAB}Linux${TAB}${TAB}MBR${TAB}7"
   "2:1${TAB}  ${TAB}0.10GB${TAB}unknown${TAB}GPT${TAB}EFI${TAB}${TAB}GPT${TAB}1"
   "2:2${TAB}  ${TAB}0.02GB${TAB}unknown${TAB}GPT${TAB}MSR${TAB}${TAB}GPT${TAB}2"
-  "2:3${TAB}  ${TAB}3.88GB${TAB}unknown${TAB}GPT${TAB}BasicData${TAB}${TAB}GPT${TAB}3"
+  "2:3${TAB}C:${TAB}3.88GB${TAB}FREE${TAB}GPT${TAB}NTFS${TAB}WIN${TAB}GPT${TAB}3"
 )
 mapfile -t got <<<"$listing"
 if [ ${#got[@]} -ne ${#expected[@]} ]; then
@@ -42,9 +47,9 @@ if [ ${#got[@]} -ne ${#expected[@]} ]; then
 fi
 for i in "${!expected[@]}"; do
   want=${expected[$i]} line=${got[$i]:-}
-  if [ $i -eq 0 ]; then  # the free space of Q: is the host's
+  if [[ $want == *FREE* ]]; then  # the free space of Q: and C: is the host's
     free=$(cut -f4 <<<"$line")
-    [[ $free =~ ^[0-9]+\.[0-9][0-9]GB$ ]] || { echo "free space of Q: is '$free'"; fail=1; }
+    [[ $free =~ ^[0-9]+\.[0-9][0-9]GB$ ]] || { echo "line $((i + 1)): free space '$free'"; fail=1; }
     line=$(awk -F'\t' -v OFS='\t' '{ $4 = "FREE"; print }' <<<"$line")
   fi
   [ "$line" = "$want" ] || { echo "line $((i + 1)): got '$line', expected '$want'"; fail=1; }

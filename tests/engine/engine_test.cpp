@@ -489,6 +489,13 @@ TEST_F(EngineTest, OffsetsBeyondFourGiB) {
   EXPECT_FALSE(ControlExists());
 }
 
+TEST_F(EngineTest, AFileThatCannotBeWrittenFailsTheTask) {
+  path_ = dir_ + "/no-such-folder/file.bin";
+  TaskStatus st = Download(Url(1000));
+  EXPECT_EQ(st.stat, kStatFailed);
+  EXPECT_EQ(st.fail_code, kFailFile);
+}
+
 TEST_F(EngineTest, UnusableParametersAreRefused) {
   TaskParams p;
   p.path = path_;

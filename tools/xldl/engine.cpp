@@ -255,7 +255,8 @@ class Task {
         last_save = now;
       }
       SampleSpeed(now);
-      wake_.Wait(100);
+      // While it is open whether more connections would help, look often.
+      wake_.Wait(Deciding() ? 10 : 100);
     }
   }
 
@@ -497,17 +498,28 @@ class Task {
             }
           }
           if (best >= 0 && best_left >= 2 * cfg_.min_split) {
-            Segment& s = segs_[size_t(best)];
-            int64_t mid = s.pos + best_left / 2;
-            mid -= mid % 65536;
-            if (mid <= s.pos) mid = s.pos + best_left / 2;
-            Segment n;
-            n.start = n.pos = mid;
-            n.end = s.end;
-            s.end = mid;
-            segs_.push_back(n);
-            seg = int(segs_.size()) - 1;
-            split = true;
+            // Into as many equal parts as there are free connections (plus
+            // the one already on it), so that they all end at about the
+            // same time.
+            int64_t parts = std::min<int64_t>(limit - int(conns_.size()) + 1, best_left / cfg_.min_split);
+            int64_t piece = best_left / parts;
+            int64_t from = segs_[size_t(best)].pos, end = segs_[size_t(best)].end;
+            int64_t cut = end;
+            for (int64_t k = parts - 1; k >= 1; --k) {
+              int64_t at = from + k * piece;
+              if (at > 65536) at -= at % 65536;
+              if (at <= from || at >= cut) continue;
+              Segment n;
+              n.start = n.pos = at;
+              n.end = cut;
+              segs_.push_back(n);
+              cut = at;
+            }
+            if (cut != end) {
+              segs_[size_t(best)].end = cut;
+              seg = int(segs_.size()) - 1;
+              split = true;
+            }
           }
         }
         if (seg < 0) return true;
@@ -545,8 +557,14 @@ class Task {
   // known and below the fast-link mark.
   bool WantMoreLocked() const {
     if (cfg_.fast_link <= 0) return true;
-    if (samples_.size() < 2 || samples_.back().first - samples_.front().first < 200) return false;
+    if (samples_.size() < 2 || samples_.back().first - samples_.front().first < 100) return false;
     return speed_ < cfg_.fast_link;
+  }
+
+  bool Deciding() {
+    Guard g(lock_);
+    return ranges_ok_ && conns_.size() == 1 && cfg_.fast_link > 0 &&
+           (samples_.size() < 2 || samples_.back().first - samples_.front().first < 100);
   }
 
   void SampleSpeed(int64_t now) {
@@ -554,7 +572,7 @@ class Task {
     // The window starts with the first byte, so that connecting does not
     // count as slowness.
     if (samples_.empty() && received_ == 0) return;
-    if (!samples_.empty() && now - samples_.back().first < 100) return;
+    if (!samples_.empty() && now - samples_.back().first < 25) return;
     samples_.emplace_back(now, received_);
     while (samples_.size() > 2 && now - samples_.front().first > cfg_.speed_window_ms) samples_.pop_front();
     int64_t dt = samples_.back().first - samples_.front().first;

@@ -2,7 +2,7 @@
 // prefix (same wineserver) as the program and reports in UTF-8 on stdout.
 //
 //   wintool version PATH             the version resource: fixed and string values
-//   wintool drive ROOT               the drive type of a root such as "E:\\"
+//   wintool drive ROOT...            the drive type of each root such as "E:\\"
 //   wintool attr PATH                the attribute word of a file or folder
 //   wintool waitwin CLASS MS [TITLE] waits for a visible top-level window of the
 //                                    class (with that title); prints title and size
@@ -140,7 +140,7 @@ int wmain() {
   std::wstring cmd = argv[1];
   if (cmd == L"version") return Version(argv[2]);
   if (cmd == L"drive") {
-    Out("Type=" + std::to_string(GetDriveTypeW(argv[2])));
+    for (int i = 2; i < argc; ++i) Out(Utf8(argv[i]) + "=" + std::to_string(GetDriveTypeW(argv[i])));
     return 0;
   }
   if (cmd == L"attr") {

@@ -1,0 +1,24 @@
+// The partition listing: runs the disk-listing tool and picks the system
+// drive's line out of its output, giving the system partition number
+// ("1:3": disk and position) and the system disk style ("GPT").
+#pragma once
+
+#include "platform/platform.h"
+
+namespace mv {
+
+// Process-wide values: empty until a line for the system drive is found.
+const Text& SystemPartitionNumber();
+const Text& SystemDiskStyle();
+void SetSystemPartitionValues(const Text& number, const Text& style);
+
+// Writes "tools\QzDir.exe" into the work directory, runs it with "-tavrin"
+// and sets the two values from the first line whose drive is the system
+// drive. Nothing matching (no output, tool missing) leaves them as they were.
+void ListPartitions();
+
+// The parse of the tool's output on its own: true and the two values when a
+// line's drive letter (any case) is the first letter of system_drive.
+bool ParsePartitionListing(const Text& output, const Text& system_drive, Text& number, Text& style);
+
+}  // namespace mv

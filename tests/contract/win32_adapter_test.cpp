@@ -1,0 +1,138 @@
+// What only the Win32 adapter can show: real message boxes and the caption
+// hook, the command runner's waiting, version resources and the machine
+// facts of the Wine prefix. Runs under Wine with the contract cases.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/win32/win32_platform.h"
+
+namespace mv {
+namespace {
+
+// Finds the message box with the given caption, records its button texts
+// and presses one button, from a helper thread while the box is up.
+struct BoxRobot {
+  std::wstring caption;
+  int press = IDOK;
+  std::wstring texts[8];  // by button id 1..7
+  bool found = false;
+
+  static DWORD WINAPI Run(LPVOID arg) {
+    BoxRobot* r = static_cast<BoxRobot*>(arg);
+    for (int i = 0; i < 500 && !r->found; ++i) {
+      HWND box = ::FindWindowW(L"#32770", r->caption.c_str());
+      if (box && ::IsWindowVisible(box)) {
+        ::Sleep(50);  // let the activation (and the hook) run first
+        for (int id = 1; id <= 7; ++id) {
+          wchar_t buf[64] = {0};
+          if (::GetDlgItemTextW(box, id, buf, 64)) r->texts[id] = buf;
+        }
+        r->found = true;
+        ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(r->press, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(box, r->press)));
+        return 0;
+      }
+      ::Sleep(10);
+    }
+    return 0;
+  }
+};
+
+bool HaveDisplay() { return ::GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) > 0; }
+
+TEST(Win32Adapter, AskWithCaptionsRenamesTheButtonsAndMapsTheAnswer) {
+  if (!HaveDisplay()) GTEST_SKIP() << "message boxes need a display";
+  Win32Platform p;
+  BoxRobot robot;
+  robot.caption = L"提示：";  // the default caption
+  robot.press = IDNO;
+  HANDLE t = ::CreateThread(nullptr, 0, BoxRobot::Run, &robot, 0, nullptr);
+  int answer = p.AskWithCaptions("无法连接网络，是否继续？", kMbYesNo | kMbIconQuestion, "", 0,
+                                 {"", "", "", "", "", "继续", "退出"});
+  ::WaitForSingleObject(t, INFINITE);
+  ::CloseHandle(t);
+  ASSERT_TRUE(robot.found);
+  EXPECT_EQ(robot.texts[IDYES], L"继续");
+  EXPECT_EQ(robot.texts[IDNO], L"退出");
+  EXPECT_EQ(answer, kResNo);
+
+  // The hook went with the box: the next box keeps its standard texts.
+  BoxRobot plain;
+  plain.caption = L"信息：";
+  plain.press = IDCANCEL;
+  t = ::CreateThread(nullptr, 0, BoxRobot::Run, &plain, 0, nullptr);
+  answer = p.ShowMessageBox("普通", kMbOkCancel, "", 0);
+  ::WaitForSingleObject(t, INFINITE);
+  ::CloseHandle(t);
+  ASSERT_TRUE(plain.found);
+  EXPECT_NE(plain.texts[IDOK], L"确认");
+  EXPECT_EQ(answer, kResCancel);
+}
+
+int g_timer_calls = 0;
+void CALLBACK CountTimer(HWND, UINT, UINT_PTR, DWORD) { ++g_timer_calls; }
+
+TEST(Win32Adapter, RunHiddenKeepsEventsFlowingWithoutBurningACore) {
+  Win32Platform p;
+  UINT_PTR timer = ::SetTimer(nullptr, 0, 20, CountTimer);
+  FILETIME c, e, k0, u0, k1, u1;
+  ::GetProcessTimes(::GetCurrentProcess(), &c, &e, &k0, &u0);
+  DWORD start = ::GetTickCount();
+  Text out = p.RunHidden("ping -n 3 127.0.0.1");
+  DWORD wall = ::GetTickCount() - start;
+  ::GetProcessTimes(::GetCurrentProcess(), &c, &e, &k1, &u1);
+  ::KillTimer(nullptr, timer);
+  auto ms = [](const FILETIME& f) { return ((static_cast<uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 10000; };
+  uint64_t cpu = ms(k1) - ms(k0) + ms(u1) - ms(u0);
+  EXPECT_NE(out.find("127.0.0.1"), Text::npos) << out;
+  ASSERT_GE(wall, 1000u) << "the command should have taken two seconds";
+  EXPECT_LT(cpu, wall / 2) << "waited " << wall << " ms, busy " << cpu << " ms";
+  EXPECT_GT(g_timer_calls, 5) << "window events ran while waiting";
+}
+
+TEST(Win32Adapter, VersionTextsComeFromTheResource) {
+  Win32Platform p;
+  Text regedit = p.WindowsDirectory() + "\\regedit.exe";
+  Text v = p.FileVersionText(regedit);
+  ASSERT_FALSE(v.empty());
+  EXPECT_TRUE(v[0] >= '1' && v[0] <= '9') << v;
+  EXPECT_NE(v.find('.'), Text::npos) << v;
+  wchar_t self[MAX_PATH];
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  EXPECT_EQ(p.FileVersionText(Gbk(self)), "") << "this test program has no version resource";
+  EXPECT_EQ(p.FileVersionText(p.WindowsDirectory() + "\\no-such.exe"), "");
+}
+
+TEST(Win32Adapter, MachineFactsOfThePrefix) {
+  Win32Platform p;
+  EXPECT_NE(p.FirmwareProbeError(), 0u) << "the empty variable name never succeeds";
+  EXPECT_GT(p.TotalMemoryMb(), 0u);
+  EXPECT_TRUE(p.HasWow64Directory()) << "the test prefix is a 64-bit one";
+  int battery = p.BatteryFlag();
+  EXPECT_TRUE(battery >= 0 && battery <= 255);
+  Bytes block;
+  EXPECT_EQ(p.DiskIdentify(99, block), 1) << "no such disk";
+  Text vendor, product;
+  EXPECT_FALSE(p.DiskDeviceProperty(99, vendor, product));
+
+  void* cookie = p.DisableFsRedirection();
+  if (sizeof(void*) == 4) {
+    EXPECT_NE(cookie, nullptr) << "a 32-bit program under WOW64 can turn it off";
+  }
+  p.RevertFsRedirection(cookie);
+}
+
+TEST(Win32Adapter, LibrariesLoadFromTheirFolder) {
+  Win32Platform p;
+  Handle lib = p.LoadLibraryFrom(p.SystemDirectory(), "version.dll");
+  ASSERT_NE(lib, kNoHandle);
+  EXPECT_NE(p.FindFunction(lib, "GetFileVersionInfoW"), nullptr);
+  EXPECT_EQ(p.FindFunction(lib, "NoSuchFunction"), nullptr);
+  EXPECT_EQ(p.LoadLibraryFrom(p.TempDirectory(), "no-such-library.dll"), kNoHandle);
+}
+
+}  // namespace
+}  // namespace mv
