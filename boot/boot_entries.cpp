@@ -1,5 +1,6 @@
 #include "boot/boot_entries.h"
 
+#include "boot/attrib.h"
 #include "boot/pe_task.h"
 #include "core/log.h"
 #include "core/payload.h"
@@ -106,7 +107,7 @@ bool PrepareNt5() {
     }
   }
 
-  for (const char* f : {"\\boot\\BCF", "\\bootqii", "\\qzload.pbr", "\\boot.ini"}) Run("attrib -s -r -h " + x + f);
+  for (const char* f : {"\\boot\\BCF", "\\bootqii", "\\qzload.pbr", "\\boot.ini"}) RunAttrib("-s -r -h", x + f);
   plat().CreateFolder(x + "\\boot");
   // boot.bak is the only copy of the machine's own boot.ini: a later run,
   // which finds the PE entry already the default, must not overwrite it.
@@ -116,7 +117,7 @@ bool PrepareNt5() {
   for (int i = 0; i < 3; ++i) {
     if (!plat().WriteWholeFile(x + kChain[i].path, {chain[i]})) {
       Log(Text("bcdedit_sub: 写入") + kChain[i].path + "失败，未修改boot.ini");
-      Run("attrib +s +r +h " + boot_ini);
+      RunAttrib("+s +r +h", boot_ini);
       return false;
     }
   }
@@ -125,7 +126,8 @@ bool PrepareNt5() {
   plat().IniWrite(boot_ini, "boot loader", "timeout", "30");
   plat().IniWrite(boot_ini, "operating systems", entry, kBootEntryCaption);
   plat().IniWrite(BootRecordFile(), kRecordSection, "UID", entry + "=" + kBootEntryCaption);
-  for (const char* f : {"\\boot.ini", "\\boot\\BCF", "\\bootqii", "\\boot", "\\qzload.pbr"}) Run("attrib +s +r +h " + x + f);
+  for (const char* f : {"\\boot.ini", "\\boot\\BCF", "\\bootqii", "\\boot", "\\qzload.pbr"})
+    RunAttrib("+s +r +h", x + f);
   return true;
 }
 

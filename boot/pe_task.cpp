@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "boot/attrib.h"
 #include "core/state.h"
 #include "core/text.h"
 
@@ -52,7 +53,7 @@ void WriteMarker(const Text& path, const Text& content) {
   if (!content.empty()) pieces.push_back(TextToBytes(content));
   plat().WriteWholeFile(path, pieces);
 }
-void HideMarker(const Text& path) { plat().RunHidden("attrib +s +h " + path); }
+void HideMarker(const Text& path) { RunAttrib("+s +h", path); }
 
 }  // namespace
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "boot/boot_names.h"
-#include "boot/busy.h"
 #include "core/log.h"
+#include "download/tasks.h"
 #include "platform/platform.h"
 #include "ui/model.h"
 
@@ -37,7 +37,7 @@ void RestartNow() {
   if (answer != kResYes) return;
   M().SetTimer(names::kRestartTimer, 0);
   ShowStatus("重启后自动启动PE系统\r\n所有过程自动完成，请勿进行任何操作");
-  SetBootBusyFlag(0);
+  dl::SetBusyFlag(0);
   plat().Sleep(1000);
   RestartAndEnd();
 }
@@ -49,7 +49,7 @@ void RestartLater() {
   if (answer != kResYes) return;
   M().SetTimer(names::kRestartTimer, 0);
   ShowStatus("所有设置已经就绪，重启后将自动安装系统\r\n请妥善处理您的准备工作后，单击立即重启");
-  SetBootBusyFlag(0);
+  dl::SetBusyFlag(0);
 }
 
 }  // namespace
@@ -78,7 +78,7 @@ void RestartCountdownTick() {
   M().SetTimer(names::kRestartTimer, 0);
   ShowStatus("倒计时完毕，重启后自动启动PE系统\r\n所有过程自动完成，请勿进行任何操作");
   plat().Sleep(1000);
-  SetBootBusyFlag(0);
+  dl::SetBusyFlag(0);
   RestartAndEnd();
 }
 
@@ -102,7 +102,7 @@ void FinishRequestWithRestart() {
   M().SetVisible(names::kRestartNotice, true);
   plat().ProcessPendingEvents();
   plat().Sleep(10000);
-  SetBootBusyFlag(0);
+  dl::SetBusyFlag(0);
   RestartAndEnd();
 }
 
