@@ -116,11 +116,22 @@ class Prefix:
         env = dict(self.env)
         if close_after:
             env["MV_OSR_CLOSE_AFTER_MS"] = CLOSE_AFTER_MS
-        return subprocess.Popen([WINE] + list(argv), env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        return subprocess.Popen([WINE] + list(argv), env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    # Output goes to files, never pipes: Wine's helper processes (the desktop,
+    # the device services) started by a program inherit its handles and live
+    # on, so a pipe would never reach its end.
+    def _out_file(self):
+        self.outputs = getattr(self, "outputs", 0) + 1
+        return os.path.join(self.root, "out-%d.txt" % self.outputs)
 
     def tool(self, *argv, timeout=180):
-        p = subprocess.run([WINE, self.wintool] + list(argv), env=self.env, capture_output=True, timeout=timeout)
-        return p.returncode, self.fields(p.stdout)
+        path = self._out_file()
+        with open(path, "wb") as out:
+            p = subprocess.run([WINE, self.wintool] + list(argv), env=self.env, stdout=out,
+                               stderr=subprocess.DEVNULL, timeout=timeout)
+        with open(path, "rb") as f:
+            return p.returncode, self.fields(f.read())
 
     @staticmethod
     def fields(out):
@@ -131,12 +142,20 @@ class Prefix:
         return fields
 
     def start_tool(self, *argv):
-        """Starts the observer and returns once it is watching."""
-        p = subprocess.Popen([WINE, self.wintool] + list(argv), env=self.env, stdout=subprocess.PIPE,
-                             stderr=subprocess.DEVNULL)
-        first = p.stdout.readline()
-        assert first.strip() == b"Waiting", first
-        return p
+        """Starts the observer and returns (process, output path) once it is watching."""
+        path = self._out_file()
+        with open(path, "wb") as out:
+            p = subprocess.Popen([WINE, self.wintool] + list(argv), env=self.env, stdout=out,
+                                 stderr=subprocess.DEVNULL)
+        deadline = time.time() + 120
+        while time.time() < deadline:
+            with open(path, "rb") as f:
+                if f.read().startswith(b"Waiting"):
+                    return p, path
+            if p.poll() is not None:
+                break
+            time.sleep(0.05)
+        raise AssertionError("the observer did not start")
 
     def close(self):
         self.server("-k")
@@ -192,17 +211,18 @@ class StartUp(unittest.TestCase):
     def run_program(self, pfx):
         # The observer watches before the program starts: the window is up
         # for only a few seconds.
-        watch = pfx.start_tool("waitwin", "MV_OSR_MainWindow", "120000",
-                               "Marvolt系统云重装 - Marvolt System Cloud Reinstall")
+        watch, seen = pfx.start_tool("waitwin", "MV_OSR_MainWindow", "120000",
+                                     "Marvolt系统云重装 - Marvolt System Cloud Reinstall")
         p = pfx.start(pfx.exe)
         try:
-            seen, _ = watch.communicate(timeout=180)
-            p.communicate(timeout=180)  # ends by itself: MV_OSR_CLOSE_AFTER_MS
+            watch.wait(timeout=180)
+            p.wait(timeout=180)  # ends by itself: MV_OSR_CLOSE_AFTER_MS
         finally:
             for proc in (watch, p):
                 if proc.poll() is None:
                     proc.kill()
-        win = pfx.fields(seen)
+        with open(seen, "rb") as f:
+            win = pfx.fields(f.read())
         self.assertEqual(watch.returncode, 0, "the main window never showed its title")
         self.assertEqual(win.get("Size"), "800x560")
         self.assertEqual(p.returncode, 0)
@@ -292,15 +312,16 @@ class StartUp(unittest.TestCase):
             try:
                 rc, box = pfx.tool("waitbox", "错误", "120000")
                 time.sleep(1)
-                still_running = p.poll() is None  # the box holds the program
-                pressed, _ = pfx.tool("pressbox", "错误", "30000")
-                p.communicate(timeout=120)  # and it ends once the box is dismissed
+                # Still there a second later: the box holds the program (a
+                # box goes with the process that shows it).
+                pressed, again = pfx.tool("pressbox", "错误", "2000")
+                p.wait(timeout=120)  # and it ends once the box is dismissed
             finally:
                 if p.poll() is None:
                     p.kill()
             self.assertEqual(rc, 0, "no error box was shown")
-            self.assertTrue(still_running, "the program waits for the box")
-            self.assertEqual(pressed, 0)
+            self.assertEqual(pressed, 0, "the box did not stay until it was dismissed")
+            self.assertEqual(again.get("Text"), NO_DRIVE_TEXT)
             # Ending without a usable drive is a failure, not a success.
             self.assertEqual(p.returncode, 1)
             self.assertEqual(box.get("Text"), NO_DRIVE_TEXT)
