@@ -158,7 +158,7 @@ TEST_F(DllTest, DownloadSurvivesADroppedConnection) {
   ASSERT_NE(h, 0u);
   ASSERT_TRUE(g.StartTask(h));
   Info info = Wait(h);
-  ASSERT_EQ(info.stat(), 4);
+  ASSERT_EQ(info.stat(), 4) << "fail code " << info.rec.fail_code();
   EXPECT_EQ(info.total(), size);
   EXPECT_EQ(info.done(), size);
   EXPECT_FLOAT_EQ(info.percent(), 1.0f);
@@ -208,6 +208,23 @@ TEST_F(DllTest, StopStartDeleteAndDeleteAgain) {
   g.StopTask(h);
   EXPECT_FALSE(g.StartTask(h));
   EXPECT_NE(GetFileAttributesW((dir_ + name).c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// Several connections, each through the redirect: the Range must survive it.
+TEST_F(DllTest, SegmentsThroughARedirect) {
+  const int64_t size = 8 * MiB;
+  std::wstring name = L"redirect.bin";
+  DeleteFileW((dir_ + name).c_str());
+  TaskSetup setup(Url(size, L"id=dll-redir&redirect=1&rate=3000000"), name, dir_);
+  DWORD h = g.CreateTask(setup.data());
+  ASSERT_NE(h, 0u);
+  ASSERT_TRUE(g.StartTask(h));
+  Info info = Wait(h);
+  ASSERT_EQ(info.stat(), 4) << "fail code " << info.rec.fail_code();
+  EXPECT_GT(info.rec.nSrcTotal(), 1);
+  int64_t got = 0;
+  EXPECT_EQ(FileMd5(dir_ + name, &got), xlts::Md5OfContent(1, size));
+  g.DeleteTask(h);
 }
 
 // The 32-bit build's offsets past 4 GiB: the last 3 MiB of a 5 GiB file,
