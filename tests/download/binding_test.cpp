@@ -42,7 +42,8 @@ class RealEngine : public ::testing::Test {
     if (folder.compare(0, 5, L"unix\\") == 0) folder = L"\\\\?\\" + folder;
     // The engine goes into the work directory, which is the library folder,
     // as the program's tool files put it there.
-    const std::string work = plat().TempDirectory() + "mv_binding_test\\";
+    // One folder per build: the 32- and 64-bit runs share the prefix and may run at once.
+    const std::string work = plat().TempDirectory() + (sizeof(void*) == 8 ? "mv_binding_test64\\" : "mv_binding_test32\\");
     plat().CreateFolder(work);
     SetWorkDir(work);
     if (!::CopyFileW((folder + L"xldl.dll").c_str(), Wide(work + "xldl.dll").c_str(), FALSE))
