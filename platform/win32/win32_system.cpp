@@ -505,9 +505,11 @@ int Win32Platform::DiskIdentify(int n, Bytes& block) {
   in[6] = 1;                // sector number
   in[7] = 0;                // cylinder low
   in[8] = 0;                // cylinder high
-  in[9] = static_cast<uint8_t>(0xA0 | ((n & 1) << 4));  // drive/head
+  // The opened device already selects the disk: master on the drive/head
+  // register and drive number 0, whatever n is.
+  in[9] = 0xA0;             // drive/head
   in[10] = 0xEC;            // IDENTIFY DEVICE
-  in[12] = static_cast<uint8_t>(n);
+  in[12] = 0;               // drive number
   DWORD got = 0;
   BOOL ok = ::DeviceIoControl(h, 0x0007C088, in, sizeof in, out, sizeof out, &got, nullptr);
   ::CloseHandle(h);
