@@ -33,7 +33,8 @@ void ShowStatus(const std::string& text) {
 
 void RestartNow() {
   const int answer = plat().ShowMessageBox("重启后将自动安装系统，请妥善处理您当前的操作，是否要立即重启？",
-                                           kMbYesNo | kMbIconQuestion, "是否立即重启？", 0);
+                                           kMbYesNo | kMbIconQuestion, "是否立即重启？",
+                                           plat().FirstVisibleOwnWindow());
   if (answer != kResYes) return;
   M().SetTimer(names::kRestartTimer, 0);
   ShowStatus("重启后自动启动PE系统\r\n所有过程自动完成，请勿进行任何操作");
@@ -45,7 +46,7 @@ void RestartNow() {
 void RestartLater() {
   const int answer =
       plat().ShowMessageBox("所有设置已经就绪，重启后将自动安装系统，如果您有未完成的工作，您可以稍候重启。",
-                            kMbYesNo | kMbIconQuestion, "是否稍候重启？", 0);
+                            kMbYesNo | kMbIconQuestion, "是否稍候重启？", plat().FirstVisibleOwnWindow());
   if (answer != kResYes) return;
   M().SetTimer(names::kRestartTimer, 0);
   ShowStatus("所有设置已经就绪，重启后将自动安装系统\r\n请妥善处理您的准备工作后，单击立即重启");

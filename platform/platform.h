@@ -208,6 +208,9 @@ class Platform {
   // Yes, No) carry the given captions; a caption missing or empty takes its
   // default ("确认", "取消", "终止", "重试", "忽略", "是", "否"), and an empty
   // box caption is "提示：". Returns 0 to 6 as ShowMessageBox.
+  // The first visible top-level window that belongs to this process (the
+  // owner of the restart questions); 0 when there is none.
+  virtual WindowRef FirstVisibleOwnWindow() = 0;
   virtual int AskWithCaptions(const Text& text, uint32_t flags, const Text& caption, WindowRef owner,
                               const std::vector<Text>& button_captions) = 0;
 

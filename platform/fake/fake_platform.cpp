@@ -130,6 +130,7 @@ struct FakePlatform::Impl {
 
   std::map<std::string, Text> versions;    // by folded host path
   bool has_wow64 = false;
+  WindowRef first_own_window = 0;
   uint32_t firmware_error = 1;
   int battery_flag = 128;
   uint64_t memory_mb = 4096;
@@ -453,6 +454,11 @@ void FakePlatform::SetFileVersion(const Text& path, const Text& version) {
   fs::path p;
   impl_->versions[impl_->Map(path, p) ? FoldCase(GbkName(p)) : FoldCase(path)] = version;
 }
+void FakePlatform::SetFirstVisibleOwnWindow(WindowRef window) {
+  LockGuard g(impl_->mu);
+  impl_->first_own_window = window;
+}
+
 void FakePlatform::SetHasWow64Directory(bool has) {
   LockGuard g(impl_->mu);
   impl_->has_wow64 = has;
@@ -1359,6 +1365,11 @@ void FakePlatform::ClearUrlCache() {
 }
 
 // ---- Machine facts ----------------------------------------------------------------------------------
+
+WindowRef FakePlatform::FirstVisibleOwnWindow() {
+  LockGuard g(impl_->mu);
+  return impl_->first_own_window;
+}
 
 bool FakePlatform::HasWow64Directory() {
   LockGuard g(impl_->mu);

@@ -80,6 +80,8 @@ class FakePlatform : public Platform {
   // ---- Set-up: versions, machine facts, libraries ------------------------
   void SetFileVersion(const Text& path, const Text& version);
   void SetHasWow64Directory(bool has);
+  // What FirstVisibleOwnWindow answers (0 by default).
+  void SetFirstVisibleOwnWindow(WindowRef window);
   void SetFirmwareProbeError(uint32_t error);
   void SetBatteryFlag(int flag);
   void SetTotalMemoryMb(uint64_t mb);
@@ -224,6 +226,7 @@ class FakePlatform : public Platform {
   void ClearUrlCache() override;
 
   bool HasWow64Directory() override;
+  WindowRef FirstVisibleOwnWindow() override;
   uint32_t FirmwareProbeError() override;
   int BatteryFlag() override;
   uint64_t TotalMemoryMb() override;

@@ -101,6 +101,7 @@ class Win32Platform : public Platform {
   void ClearUrlCache() override;
 
   bool HasWow64Directory() override;
+  WindowRef FirstVisibleOwnWindow() override;
   uint32_t FirmwareProbeError() override;
   int BatteryFlag() override;
   uint64_t TotalMemoryMb() override;

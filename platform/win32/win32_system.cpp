@@ -453,6 +453,22 @@ void Win32Platform::ClearUrlCache() {
 
 // ---- Machine facts --------------------------------------------------------------------
 
+namespace {
+BOOL CALLBACK FindOwnVisibleWindow(HWND hwnd, LPARAM found) {
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = hwnd;
+  return FALSE;  // the first one, in z-order
+}
+}  // namespace
+
+WindowRef Win32Platform::FirstVisibleOwnWindow() {
+  HWND found = nullptr;
+  ::EnumWindows(FindOwnVisibleWindow, reinterpret_cast<LPARAM>(&found));
+  return reinterpret_cast<WindowRef>(found);
+}
+
 bool Win32Platform::HasWow64Directory() {
   typedef UINT(WINAPI * GetWow64Dir)(LPSTR, UINT);
   GetWow64Dir f = Resolve<GetWow64Dir>(L"kernel32.dll", "GetSystemWow64DirectoryA");

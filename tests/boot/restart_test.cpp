@@ -89,6 +89,7 @@ TEST_F(Countdown, NinetyNineTicksThenRestart) {
 }
 
 TEST_F(Countdown, NoToRestartNowKeepsCounting) {
+  fake.SetFirstVisibleOwnWindow(0x4711);
   Start();
   ASSERT_FALSE(Wait(5));
   // The box stays open for three seconds; the countdown goes on meanwhile.
@@ -104,6 +105,7 @@ TEST_F(Countdown, NoToRestartNowKeepsCounting) {
   EXPECT_EQ(dialogs[0].caption, "是否立即重启？");
   EXPECT_EQ(dialogs[0].text, "重启后将自动安装系统，请妥善处理您当前的操作，是否要立即重启？");
   EXPECT_EQ(dialogs[0].flags, mv::kMbYesNo | mv::kMbIconQuestion);
+  EXPECT_EQ(dialogs[0].owner, 0x4711u) << "owned by the program's first visible window";
   EXPECT_EQ(Status(), Counting(91));
   ASSERT_FALSE(Wait(10));
   EXPECT_EQ(Status(), Counting(81));

@@ -75,6 +75,21 @@ TEST(Win32Adapter, AskWithCaptionsRenamesTheButtonsAndMapsTheAnswer) {
 int g_timer_calls = 0;
 void CALLBACK CountTimer(HWND, UINT, UINT_PTR, DWORD) { ++g_timer_calls; }
 
+TEST(Win32Adapter, FirstVisibleOwnWindowSkipsHiddenOnes) {
+  if (!HaveDisplay()) GTEST_SKIP() << "windows need a display";
+  Win32Platform p;
+  EXPECT_EQ(p.FirstVisibleOwnWindow(), 0u) << "no window of ours yet";
+  HWND hidden = ::CreateWindowExW(0, L"STATIC", L"hidden", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(hidden, nullptr);
+  EXPECT_EQ(p.FirstVisibleOwnWindow(), 0u) << "a hidden window does not count";
+  HWND shown = ::CreateWindowExW(0, L"STATIC", L"shown", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr,
+                                 nullptr, nullptr);
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(p.FirstVisibleOwnWindow(), reinterpret_cast<WindowRef>(shown));
+  ::DestroyWindow(shown);
+  ::DestroyWindow(hidden);
+}
+
 TEST(Win32Adapter, RunHiddenKeepsEventsFlowingWithoutBurningACore) {
   Win32Platform p;
   UINT_PTR timer = ::SetTimer(nullptr, 0, 20, CountTimer);
