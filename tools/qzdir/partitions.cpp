@@ -1,5 +1,7 @@
 #include "tools/qzdir/partitions.h"
 
+#include "core/crc32.h"
+
 #include <algorithm>
 #include <cstring>
 #include <set>
@@ -318,23 +320,7 @@ const char* StyleName(DiskStyle style) {
   }
 }
 
-uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc) {
-  struct Table {
-    uint32_t v[256];
-    Table() {
-      for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t c = i;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        v[i] = c;
-      }
-    }
-  };
-  static const Table t;
-  const uint32_t* table = t.v;
-  crc = ~crc;
-  for (size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-  return ~crc;
-}
+uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc) { return mv::Crc32(crc, data, size); }
 
 DiskLayout ReadDiskLayout(BlockReader& disk) {
   DiskLayout out;

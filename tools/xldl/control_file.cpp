@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/crc32.h"
 #include "tools/xldl/sys.h"
 
 namespace xldl {
@@ -32,24 +33,7 @@ int64_t Get64(const std::string& b, size_t at) {
 
 }  // namespace
 
-uint32_t Crc32(const void* data, size_t size) {
-  struct Table {
-    uint32_t v[256];
-    Table() {
-      for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t c = i;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        v[i] = c;
-      }
-    }
-  };
-  static const Table t;
-  const uint32_t* table = t.v;
-  uint32_t c = 0xFFFFFFFFu;
-  const uint8_t* p = static_cast<const uint8_t*>(data);
-  for (size_t i = 0; i < size; ++i) c = table[(c ^ p[i]) & 0xFF] ^ (c >> 8);
-  return c ^ 0xFFFFFFFFu;
-}
+uint32_t Crc32(const void* data, size_t size) { return mv::Crc32(0, data, size); }
 
 std::string ControlPath(const std::string& file_path) { return file_path + ".dlctl"; }
 
