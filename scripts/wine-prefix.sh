@@ -84,20 +84,20 @@ fi
 want="$*"
 if [ "$(cat "$prefix/.mv-drives" 2>/dev/null)" = "$want" ]; then exit 0; fi
 rm -f "$prefix/.mv-drives"
-for spec in "$@"; do
-  letter=${spec%%:*}
-  rest=${spec#*:}
+for drive_arg in "$@"; do
+  letter=${drive_arg%%:*}
+  rest=${drive_arg#*:}
   type=${rest%%:*}
   dir=
   [ "$rest" = "$type" ] || dir=${rest#*:}
-  case $letter in [a-y]) ;; *) echo "wine-prefix.sh: bad drive letter in $spec" >&2; exit 2 ;; esac
+  case $letter in [a-y]) ;; *) echo "wine-prefix.sh: bad drive letter in $drive_arg" >&2; exit 2 ;; esac
   if [ "$type" = none ]; then
     rm -f "$prefix/dosdevices/$letter:" "$prefix/dosdevices/$letter::"
     /usr/lib/wine/wine64 reg delete 'HKLM\Software\Wine\Drives' /v "$letter:" /f /reg:64 >/dev/null 2>&1 || true
     continue
   fi
-  case $type in hd|cdrom|floppy|network|ramdisk) ;; *) echo "wine-prefix.sh: bad drive type in $spec" >&2; exit 2 ;; esac
-  [ -n "$dir" ] || { echo "wine-prefix.sh: no folder in $spec" >&2; exit 2; }
+  case $type in hd|cdrom|floppy|network|ramdisk) ;; *) echo "wine-prefix.sh: bad drive type in $drive_arg" >&2; exit 2 ;; esac
+  [ -n "$dir" ] || { echo "wine-prefix.sh: no folder in $drive_arg" >&2; exit 2; }
   mkdir -p "$dir"
   ln -sfn "$(cd "$dir" && pwd)" "$prefix/dosdevices/$letter:"
   /usr/lib/wine/wine64 reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d "$type" /f /reg:64 >/dev/null 2>&1
