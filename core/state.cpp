@@ -8,6 +8,8 @@ struct ProcessState {
   Text bcdedit;
   Text wimlib;
   Text library_folder;
+  ImageChoice choice;
+  bool uefi = false;
 };
 ProcessState& S() {
   static ProcessState s;
@@ -25,6 +27,10 @@ const Text& WimlibPath() { return S().wimlib; }
 void SetWimlibPath(const Text& path) { S().wimlib = path; }
 const Text& LibraryFolder() { return S().library_folder; }
 void SetLibraryFolder(const Text& folder) { S().library_folder = folder; }
+
+ImageChoice& Choice() { return S().choice; }
+bool UefiMode() { return S().uefi; }
+void SetUefiMode(bool uefi) { S().uefi = uefi; }
 
 void ResetProcessState() { S() = ProcessState(); }
 

@@ -28,6 +28,24 @@ void SetWimlibPath(const Text& path);
 const Text& LibraryFolder();
 void SetLibraryFolder(const Text& folder);
 
+// The recorded choice of a system image: a catalogue link (address, file
+// name, expected MD5, system name) or a local image file (path and, for
+// WIM/ESD, the image index the index window filled in).
+struct ImageChoice {
+  Text url;
+  Text file_name;
+  Text md5;
+  Text system_name;
+  bool local = false;
+  Text image_path;
+  int image_index = 0;
+};
+ImageChoice& Choice();
+
+// Whether the machine started through UEFI (the survey sets it).
+bool UefiMode();
+void SetUefiMode(bool uefi);
+
 // Back to the state of a fresh process (tests only).
 void ResetProcessState();
 

@@ -7,6 +7,12 @@ cd "$top"
 configs=("$@")
 [ ${#configs[@]} -gt 0 ] || configs=(native win32 win64)
 jobs=${MV_JOBS:-$(nproc)}
+# Several checkouts of one tree (worktrees) share one compiler cache.
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$top")}" CCACHE_NOHASHDIR=1
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 for c in "${configs[@]}"; do
   case $c in
     native) tc=() ;;
@@ -15,7 +21,7 @@ for c in "${configs[@]}"; do
     *) echo "unknown configuration $c" >&2; exit 2 ;;
   esac
   if [ ! -f "build/$c/build.ninja" ]; then
-    cmake -S . -B "build/$c" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${tc[@]}" >/dev/null
+    cmake -S . -B "build/$c" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${tc[@]}" "${launcher[@]}" >/dev/null
   fi
   cmake --build "build/$c" -j "$jobs"
 done

@@ -1,5 +1,7 @@
 #include "ui/model.h"
 
+#include <utility>
+
 namespace mv::ui {
 
 void WindowModel::SetChangeHook(ChangeHook hook) {
@@ -48,6 +50,37 @@ void WindowModel::SetRole(const std::string& name, const std::string& role) {
   Update(name, [&](Component& c) { c.role = role; });
 }
 
+void WindowModel::SetChecked(const std::string& name, bool checked) {
+  Update(name, [&](Component& c) { c.checked = checked; });
+}
+bool WindowModel::Checked(const std::string& name) const { return Get(name).checked; }
+void WindowModel::SetSelected(const std::string& name, bool selected) {
+  Update(name, [&](Component& c) { c.selected = selected; });
+}
+bool WindowModel::Selected(const std::string& name) const { return Get(name).selected; }
+void WindowModel::SetValue(const std::string& name, int value, int max_value) {
+  Update(name, [&](Component& c) {
+    c.max_value = max_value > 0 ? max_value : 1;
+    c.value = value < 0 ? 0 : (value > c.max_value ? c.max_value : value);
+  });
+}
+void WindowModel::SetImages(const std::string& name, const std::vector<std::string>& images) {
+  Update(name, [&](Component& c) { c.images = images; });
+}
+void WindowModel::SetImage(const std::string& name, int image) {
+  Update(name, [&](Component& c) { c.image = image; });
+}
+void WindowModel::AddRow(const std::string& name, const std::vector<std::string>& row) {
+  Update(name, [&](Component& c) { c.rows.push_back(row); });
+}
+void WindowModel::ClearRows(const std::string& name) {
+  Update(name, [&](Component& c) { c.rows.clear(); });
+}
+std::vector<std::vector<std::string>> WindowModel::Rows(const std::string& name) const { return Get(name).rows; }
+void WindowModel::SetUrl(const std::string& name, const std::string& url) {
+  Update(name, [&](Component& c) { c.url = url; });
+}
+
 std::vector<std::string> WindowModel::Names() const {
   LockGuard g(mu_);
   std::vector<std::string> out;
@@ -63,6 +96,45 @@ uint64_t WindowModel::Version() const {
 WindowModel& MainModel() {
   static WindowModel model;
   return model;
+}
+
+namespace {
+Mutex& HandlerLock() {
+  static Mutex mu;
+  return mu;
+}
+std::map<std::pair<std::string, std::string>, EventHandler>& Handlers() {
+  static std::map<std::pair<std::string, std::string>, EventHandler> handlers;
+  return handlers;
+}
+}  // namespace
+
+void SetHandler(const std::string& name, const std::string& event, EventHandler handler) {
+  LockGuard g(HandlerLock());
+  Handlers()[{name, event}] = std::move(handler);
+}
+
+bool Fire(const std::string& name, const std::string& event, const std::string& arg) {
+  EventHandler handler;
+  {
+    LockGuard g(HandlerLock());
+    auto it = Handlers().find({name, event});
+    if (it == Handlers().end() || !it->second) return false;
+    handler = it->second;
+  }
+  handler(arg);  // outside the lock: a handler may set handlers or fire others
+  return true;
+}
+
+bool HasHandler(const std::string& name, const std::string& event) {
+  LockGuard g(HandlerLock());
+  auto it = Handlers().find({name, event});
+  return it != Handlers().end() && it->second;
+}
+
+void ClearHandlers() {
+  LockGuard g(HandlerLock());
+  Handlers().clear();
 }
 
 }  // namespace mv::ui

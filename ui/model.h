@@ -28,6 +28,13 @@ struct Component {
   uint32_t timer_ms = 0;   // interval of a timer component; 0 = stopped
   std::string role;        // what a button currently does (for example "restart-now")
   std::vector<std::string> images;  // names of the skin images a picture/button carries
+  bool checked = false;    // check boxes
+  bool selected = false;   // the selected look of a navigation picture button
+  int value = 0;           // progress bars: current position ...
+  int max_value = 100;     // ... out of this
+  int image = 0;           // which of `images` a picture shows now (step indicator: 0 normal, 1 highlighted)
+  std::vector<std::vector<std::string>> rows;  // list views: one row of column texts per item
+  std::string url;         // web browsers: the address last asked for
 };
 
 class WindowModel {
@@ -52,6 +59,17 @@ class WindowModel {
   void SetPage(const std::string& name, int page);
   void SetTimer(const std::string& name, uint32_t interval_ms);
   void SetRole(const std::string& name, const std::string& role);
+  void SetChecked(const std::string& name, bool checked);
+  bool Checked(const std::string& name) const;
+  void SetSelected(const std::string& name, bool selected);
+  bool Selected(const std::string& name) const;
+  void SetValue(const std::string& name, int value, int max_value = 100);
+  void SetImages(const std::string& name, const std::vector<std::string>& images);
+  void SetImage(const std::string& name, int image);
+  void AddRow(const std::string& name, const std::vector<std::string>& row);
+  void ClearRows(const std::string& name);
+  std::vector<std::vector<std::string>> Rows(const std::string& name) const;
+  void SetUrl(const std::string& name, const std::string& url);
 
   // Names of every component used so far, for the view and for tests.
   std::vector<std::string> Names() const;
@@ -67,5 +85,15 @@ class WindowModel {
 
 // The main window's model, one per process.
 WindowModel& MainModel();
+
+// Event handlers by component name and event ("click", "check", "hover",
+// "timer", "navigate", "newwindow", ...). The view fires them on the window
+// thread; tests fire them directly. A handler set again replaces the earlier
+// one. Fire returns false when no handler is set.
+using EventHandler = std::function<void(const std::string& arg)>;
+void SetHandler(const std::string& name, const std::string& event, EventHandler handler);
+bool Fire(const std::string& name, const std::string& event, const std::string& arg = std::string());
+bool HasHandler(const std::string& name, const std::string& event);
+void ClearHandlers();  // tests
 
 }  // namespace mv::ui
