@@ -132,9 +132,31 @@ bool HasHandler(const std::string& name, const std::string& event) {
   return it != Handlers().end() && it->second;
 }
 
+std::map<std::string, NavigateHandler>& NavigateHandlers() {
+  static std::map<std::string, NavigateHandler> handlers;
+  return handlers;
+}
+
 void ClearHandlers() {
   LockGuard g(HandlerLock());
   Handlers().clear();
+  NavigateHandlers().clear();
+}
+
+void SetNavigateHandler(const std::string& browser, NavigateHandler handler) {
+  LockGuard g(HandlerLock());
+  NavigateHandlers()[browser] = std::move(handler);
+}
+
+bool RequestNavigate(const std::string& browser, const std::string& url) {
+  NavigateHandler handler;
+  {
+    LockGuard g(HandlerLock());
+    auto it = NavigateHandlers().find(browser);
+    if (it == NavigateHandlers().end() || !it->second) return true;
+    handler = it->second;
+  }
+  return handler(url);
 }
 
 }  // namespace mv::ui

@@ -96,4 +96,12 @@ bool Fire(const std::string& name, const std::string& event, const std::string& 
 bool HasHandler(const std::string& name, const std::string& event);
 void ClearHandlers();  // tests
 
+// Web browsers: a navigation request goes to the browser's handler, which
+// says whether the browser may follow the address (true when none is set).
+// To load a page, logic sets the browser's url (WindowModel::SetUrl); the
+// view navigates when it changes.
+using NavigateHandler = std::function<bool(const std::string& url)>;
+void SetNavigateHandler(const std::string& browser, NavigateHandler handler);
+bool RequestNavigate(const std::string& browser, const std::string& url);
+
 }  // namespace mv::ui
