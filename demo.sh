@@ -15,7 +15,7 @@ top=$(cd "$(dirname "$0")" && pwd)
 cd "$top"
 
 ./scripts/install-deps.sh
-./scripts/build.sh win32
+if ./scripts/runs-32bit.sh; then ./scripts/build.sh win32; else ./scripts/build.sh win32 win64; fi
 
 out=$top/out
 mkdir -p "$out"
@@ -41,7 +41,16 @@ ln -sfn "$out/wine-demo/drive_d" "$prefix/dosdevices/d:"
 /usr/lib/wine/wine64 reg add 'HKLM\Software\Wine\Drives' /v d: /d hd /f /reg:64 >/dev/null 2>&1
 /usr/lib/wine/wineserver -k 2>/dev/null || true   # drive types are read at the server's start
 /usr/lib/wine/wineserver -w
-cp dist/MV_OSR.exe "$prefix/drive_c/demo/MV_OSR.exe"
+# The release exe is 32-bit; a machine that cannot run 32-bit programs shows
+# the 64-bit build of the same sources instead.
+if ./scripts/runs-32bit.sh; then
+  loader=/usr/lib/wine/wine
+  cp dist/MV_OSR.exe "$prefix/drive_c/demo/MV_OSR.exe"
+else
+  loader=/usr/lib/wine/wine64
+  echo "this machine cannot run 32-bit programs: showing the 64-bit build (build/win64/app/MV_OSR.exe)"
+  cp build/win64/app/MV_OSR.exe "$prefix/drive_c/demo/MV_OSR.exe"
+fi
 
 headless=${MV_DEMO_HEADLESS:-}
 [ -n "${DISPLAY:-}" ] || headless=1
@@ -53,14 +62,14 @@ if [ -n "$headless" ]; then
   sleep 1
   # The program closes itself a little after the screenshot.
   MV_OSR_CLOSE_AFTER_MS=$(( (wait_s + 3) * 1000 )) \
-    /usr/lib/wine/wine explorer /desktop=mv,1024x768 'C:\demo\MV_OSR.exe' >/dev/null 2>&1 &
+    "$loader" explorer /desktop=mv,1024x768 'C:\demo\MV_OSR.exe' >/dev/null 2>&1 &
   sleep "$wait_s"
   import -display "$DISPLAY" -window root "$out/demo-screenshot.png"
   echo "screenshot: out/demo-screenshot.png"
   timeout 30 /usr/lib/wine/wineserver -w || true
 else
   echo "MV_OSR.exe is running under Wine; close its window to end the demo."
-  /usr/lib/wine/wine explorer /desktop=mv,1024x768 'C:\demo\MV_OSR.exe' >/dev/null 2>&1 || true
+  "$loader" explorer /desktop=mv,1024x768 'C:\demo\MV_OSR.exe' >/dev/null 2>&1 || true
   /usr/lib/wine/wineserver -w
 fi
 echo "work directory of the demo: out/wine-demo/drive_d/MV_OSR (D:\\MV_OSR)"

@@ -22,4 +22,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
+if ! ./scripts/runs-32bit.sh; then
+  echo "note: this machine cannot run 32-bit programs; the 32-bit build's Wine tests are not run," \
+       "the 64-bit build's Wine tests of the same sources are."
+fi
 ctest --test-dir build --output-on-failure -j "$(nproc)" --timeout 900

@@ -29,10 +29,15 @@ template=${MV_WINE_TEMPLATE:-$(cd "$(dirname "$0")/.." && pwd)/build/wine/templa
 
 # A prefix counts as made only when the system files of both loaders are
 # there: a wineboot cut short (a full disk, say) leaves one that fails later.
+# On a machine that cannot run 32-bit programs wineboot makes only the 64-bit
+# half, and only the 64-bit loader is used.
+wow_files=()
+if "$(dirname "$0")/runs-32bit.sh"; then
+  wow_files=(syswow64/kernel32.dll syswow64/sechost.dll syswow64/user32.dll)
+fi
 complete() {
   local f
-  for f in system32/kernel32.dll system32/sechost.dll system32/user32.dll \
-           syswow64/kernel32.dll syswow64/sechost.dll syswow64/user32.dll; do
+  for f in system32/kernel32.dll system32/sechost.dll system32/user32.dll "${wow_files[@]}"; do
     [ -f "$1/drive_c/windows/$f" ] || return 1
   done
   [ -s "$1/system.reg" ]

@@ -333,15 +333,17 @@ class StartUp(unittest.TestCase):
 
 
 def main():
-    global ARGS
+    global ARGS, WINE
     ap = argparse.ArgumentParser()
     ap.add_argument("--exe", required=True)
+    ap.add_argument("--loader", default=WINE, help="the Wine loader for the exe's bitness")
     ap.add_argument("--wintool", required=True)
     ap.add_argument("--work", required=True)
     ap.add_argument("--startup", action="store_true")
     ap.add_argument("--payload-manifest")
     ap.add_argument("--payload-files", help="the build's copies of the embedded files, <Id>.bin")
     ARGS, rest = ap.parse_known_args()
+    WINE = ARGS.loader
     ARGS.exe = os.path.abspath(ARGS.exe)
     ARGS.wintool = os.path.abspath(ARGS.wintool)
     ARGS.work = os.path.abspath(ARGS.work)
