@@ -91,9 +91,15 @@ lbytes=$((limited_mib * 1048576))
 lurl="http://127.0.0.1:$port/gen/$lbytes?seed=8&rate=$rate"
 echo "== ${limited_mib} MiB, server limited to $rate bytes/s per connection"
 t_lcurl=$(wall "$(timed curl -sf -o "$work/lcurl.bin" "$lurl")")
-t_aria=$(wall "$(timed aria2c -q -x4 -s4 -k1M --file-allocation=none --allow-overwrite=true --auto-file-renaming=false \
-  -d "$work" -o aria.bin "$lurl")")
-t_leng=$(wall "$(timed "$get" --no-resume "$lurl" "$work/lengine.bin")")
+# One connection's time is set by the rate; the two multi-connection
+# downloaders' depend on how soon they spread out: best of three each.
+t_aria= t_leng=
+for round in 1 2 3; do
+  rm -f "$work/aria.bin" "$work/lengine.bin"
+  t_aria=$(best "$t_aria" "$(wall "$(timed aria2c -q -x4 -s4 -k1M --file-allocation=none --allow-overwrite=true \
+    --auto-file-renaming=false -d "$work" -o aria.bin "$lurl")")")
+  t_leng=$(best "$t_leng" "$(wall "$(timed "$get" --no-resume "$lurl" "$work/lengine.bin")")")
+done
 same "$work/lcurl.bin" "$work/lengine.bin"
 same "$work/lcurl.bin" "$work/aria.bin"
 printf '   curl      %6.2f s\n   aria2c -x4 %5.2f s\n   engine    %6.2f s\n' "$t_lcurl" "$t_aria" "$t_leng"
