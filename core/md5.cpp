@@ -17,12 +17,21 @@ inline uint32_t Load32(const uint8_t* p) {
 
 inline uint32_t Rotl(uint32_t x, int s) { return (x << s) | (x >> (32 - s)); }
 
+// The round functions are written so that the newest value (x, the b of the
+// step) enters last: everything else is computed while it is still being
+// made, which shortens the chain each step waits on. G is
+// (x & z) | (y & ~z) as a sum of two disjoint parts.
 #define MV_F(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
-#define MV_G(x, y, z) ((y) ^ ((z) & ((x) ^ (y))))
-#define MV_H(x, y, z) ((x) ^ (y) ^ (z))
+#define MV_H(x, y, z) (((y) ^ (z)) ^ (x))
 #define MV_I(x, y, z) ((y) ^ ((x) | ~(z)))
 #define MV_STEP(f, a, b, c, d, x, t, s) \
-  a += f(b, c, d) + (x) + (t);          \
+  a += (x) + (t);                       \
+  a += f(b, c, d);                      \
+  a = Rotl(a, s) + b;
+#define MV_STEP_G(a, b, c, d, x, t, s) \
+  a += (x) + (t);                      \
+  a += (c) & ~(d);                     \
+  a += (b) & (d);                      \
   a = Rotl(a, s) + b;
 
 // Processes n whole 64-byte blocks.
@@ -50,22 +59,22 @@ void Transform(uint32_t state[4], const uint8_t* p, size_t n) {
     MV_STEP(MV_F, c, d, a, b, x[14], 0xa679438e, 17)
     MV_STEP(MV_F, b, c, d, a, x[15], 0x49b40821, 22)
 
-    MV_STEP(MV_G, a, b, c, d, x[1], 0xf61e2562, 5)
-    MV_STEP(MV_G, d, a, b, c, x[6], 0xc040b340, 9)
-    MV_STEP(MV_G, c, d, a, b, x[11], 0x265e5a51, 14)
-    MV_STEP(MV_G, b, c, d, a, x[0], 0xe9b6c7aa, 20)
-    MV_STEP(MV_G, a, b, c, d, x[5], 0xd62f105d, 5)
-    MV_STEP(MV_G, d, a, b, c, x[10], 0x02441453, 9)
-    MV_STEP(MV_G, c, d, a, b, x[15], 0xd8a1e681, 14)
-    MV_STEP(MV_G, b, c, d, a, x[4], 0xe7d3fbc8, 20)
-    MV_STEP(MV_G, a, b, c, d, x[9], 0x21e1cde6, 5)
-    MV_STEP(MV_G, d, a, b, c, x[14], 0xc33707d6, 9)
-    MV_STEP(MV_G, c, d, a, b, x[3], 0xf4d50d87, 14)
-    MV_STEP(MV_G, b, c, d, a, x[8], 0x455a14ed, 20)
-    MV_STEP(MV_G, a, b, c, d, x[13], 0xa9e3e905, 5)
-    MV_STEP(MV_G, d, a, b, c, x[2], 0xfcefa3f8, 9)
-    MV_STEP(MV_G, c, d, a, b, x[7], 0x676f02d9, 14)
-    MV_STEP(MV_G, b, c, d, a, x[12], 0x8d2a4c8a, 20)
+    MV_STEP_G(a, b, c, d, x[1], 0xf61e2562, 5)
+    MV_STEP_G(d, a, b, c, x[6], 0xc040b340, 9)
+    MV_STEP_G(c, d, a, b, x[11], 0x265e5a51, 14)
+    MV_STEP_G(b, c, d, a, x[0], 0xe9b6c7aa, 20)
+    MV_STEP_G(a, b, c, d, x[5], 0xd62f105d, 5)
+    MV_STEP_G(d, a, b, c, x[10], 0x02441453, 9)
+    MV_STEP_G(c, d, a, b, x[15], 0xd8a1e681, 14)
+    MV_STEP_G(b, c, d, a, x[4], 0xe7d3fbc8, 20)
+    MV_STEP_G(a, b, c, d, x[9], 0x21e1cde6, 5)
+    MV_STEP_G(d, a, b, c, x[14], 0xc33707d6, 9)
+    MV_STEP_G(c, d, a, b, x[3], 0xf4d50d87, 14)
+    MV_STEP_G(b, c, d, a, x[8], 0x455a14ed, 20)
+    MV_STEP_G(a, b, c, d, x[13], 0xa9e3e905, 5)
+    MV_STEP_G(d, a, b, c, x[2], 0xfcefa3f8, 9)
+    MV_STEP_G(c, d, a, b, x[7], 0x676f02d9, 14)
+    MV_STEP_G(b, c, d, a, x[12], 0x8d2a4c8a, 20)
 
     MV_STEP(MV_H, a, b, c, d, x[5], 0xfffa3942, 4)
     MV_STEP(MV_H, d, a, b, c, x[8], 0x8771f681, 11)
@@ -113,7 +122,7 @@ void Transform(uint32_t state[4], const uint8_t* p, size_t n) {
 }
 
 #undef MV_F
-#undef MV_G
+#undef MV_STEP_G
 #undef MV_H
 #undef MV_I
 #undef MV_STEP

@@ -10,7 +10,7 @@ PKGS=(
   xvfb xauth imagemagick fonts-wqy-microhei x11-utils xdotool
   wimtools fdisk nginx curl aria2 clang libclang-rt-14-dev libcurl4-openssl-dev
   libgtest-dev googletest python3
-  locales ccache
+  locales ccache time
 )
 
 missing=()

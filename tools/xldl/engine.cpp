@@ -610,10 +610,45 @@ class Task {
     Outcome o = CheckHead(head, seg, from, &end);
     if (o != kPending) return o;
 
-    std::vector<char> buf(256 * 1024);
-    int64_t pos = from;
+    // The transport hands each received block straight to the file.
+    struct Writer : BodySink {
+      Task* t;
+      Conn* c;
+      size_t seg;
+      int64_t pos;
+      Outcome outcome = kPending;
+      bool Take(const char* data, size_t n) override {
+        if (t->stop_) return false;
+        c->last_ms = NowMs();
+        int64_t end;
+        {
+          Guard g(t->lock_);
+          end = t->segs_[seg].end;  // another connection may have taken the tail
+        }
+        int64_t take = end < 0 ? int64_t(n) : std::min<int64_t>(int64_t(n), end - pos);
+        if (take > 0 && !t->file_->WriteAt(pos, data, size_t(take))) {
+          outcome = kFatalFile;
+          return false;
+        }
+        Guard g(t->lock_);
+        Segment& s = t->segs_[seg];
+        pos += std::max<int64_t>(take, 0);
+        t->received_ += std::max<int64_t>(take, 0);
+        s.pos = s.end >= 0 ? std::min(pos, s.end) : pos;
+        if (s.end >= 0 && s.pos >= s.end) {
+          outcome = kSegmentDone;
+          return false;
+        }
+        return true;
+      }
+    } w;
+    w.t = this;
+    w.c = c;
+    w.seg = seg;
+    w.pos = from;
     while (!stop_) {
-      long n = c->stream->Read(buf.data(), buf.size());
+      long n = c->stream->ReadTo(w);
+      if (w.outcome != kPending) return w.outcome;
       if (n < 0) return kRetry;
       if (n == 0) {
         Guard g(lock_);
@@ -625,19 +660,6 @@ class Task {
         }
         return s.pos >= s.end ? kSegmentDone : kRetry;
       }
-      c->last_ms = NowMs();
-      {
-        Guard g(lock_);
-        end = segs_[seg].end;  // another connection may have taken the tail
-      }
-      int64_t take = end < 0 ? n : std::min<int64_t>(n, end - pos);
-      if (take > 0 && !file_->WriteAt(pos, buf.data(), size_t(take))) return kFatalFile;
-      Guard g(lock_);
-      Segment& s = segs_[seg];
-      pos += std::max<int64_t>(take, 0);
-      received_ += std::max<int64_t>(take, 0);
-      s.pos = s.end >= 0 ? std::min(pos, s.end) : pos;
-      if (s.end >= 0 && s.pos >= s.end) return kSegmentDone;
     }
     return kRetry;
   }

@@ -59,31 +59,53 @@ class CurlStream : public HttpStream {
     return true;
   }
 
-  // Body bytes go straight into the caller's buffer while a Read waits;
-  // what does not fit is kept for the next Read.
+  // Body bytes go from curl's receive buffer straight to the sink: the
+  // file write is their only copy.
+  long ReadTo(BodySink& sink) override {
+    sink_ = &sink;
+    handed_ = 0;
+    if (paused_) {
+      // What arrived with the head: curl hands it over again now.
+      paused_ = false;
+      if (curl_easy_pause(easy_, CURLPAUSE_CONT) != CURLE_OK) broken_ = true;
+    }
+    while (handed_ == 0 && !finished_ && !broken_) {
+      if (!Pump()) broken_ = true;
+    }
+    sink_ = nullptr;
+    if (broken_ || cancelled_) return -1;
+    if (handed_ > 0) return handed_;
+    return ok_ ? 0 : -1;
+  }
+
   long Read(void* buf, size_t size) override {
-    if (pos_ < buf_.size()) {
-      size_t n = std::min(size, buf_.size() - pos_);
-      memcpy(buf, buf_.data() + pos_, n);
+    struct Copy : BodySink {
+      char* to;
+      size_t room;
+      std::string* rest;
+      bool Take(const char* data, size_t n) override {
+        size_t take = std::min(n, room);
+        memcpy(to, data, take);
+        to += take;
+        room -= take;
+        rest->append(data + take, n - take);
+        return true;
+      }
+    };
+    if (pos_ < rest_.size()) {
+      size_t n = std::min(size, rest_.size() - pos_);
+      memcpy(buf, rest_.data() + pos_, n);
       pos_ += n;
       return long(n);
     }
-    buf_.clear();
+    rest_.clear();
     pos_ = 0;
-    direct_ = static_cast<char*>(buf);
-    direct_size_ = size;
-    direct_used_ = 0;
-    while (direct_used_ == 0 && buf_.empty()) {
-      if (finished_) break;
-      if (!Pump()) {
-        direct_ = nullptr;
-        return -1;
-      }
-    }
-    direct_ = nullptr;
-    if (direct_used_ > 0) return long(direct_used_);
-    if (!buf_.empty()) return Read(buf, size);
-    return ok_ ? 0 : -1;
+    Copy c;
+    c.to = static_cast<char*>(buf);
+    c.room = size;
+    c.rest = &rest_;
+    long n = ReadTo(c);
+    return n > 0 ? long(size - c.room) : n;
   }
 
   void Cancel() override {
@@ -96,7 +118,7 @@ class CurlStream : public HttpStream {
   // brought nothing new. False once cancelled.
   bool Pump() {
     if (cancelled_) return false;
-    size_t had = buf_.size() + direct_used_;
+    long had = handed_;
     bool head = head_done_;
     int running = 0;
     CURLMcode mc = curl_multi_perform(multi_, &running);
@@ -113,24 +135,29 @@ class CurlStream : public HttpStream {
         if (!ok_) error_ = curl_easy_strerror(m->data.result);
       }
     }
-    if (finished_ || buf_.size() + direct_used_ != had || head_done_ != head) return !cancelled_;
+    if (finished_ || broken_ || paused_ || handed_ != had || head_done_ != head) return !cancelled_;
     curl_multi_poll(multi_, nullptr, 0, 200, nullptr);
     return !cancelled_;
   }
 
   static size_t OnBody(char* data, size_t size, size_t n, void* self) {
     auto* s = static_cast<CurlStream*>(self);
-    if (!s->head_done_) return size * n;  // a redirect's body
     size_t len = size * n;
-    if (s->direct_ && s->buf_.empty()) {
-      size_t take = std::min(len, s->direct_size_ - s->direct_used_);
-      memcpy(s->direct_ + s->direct_used_, data, take);
-      s->direct_used_ += take;
-      data += take;
-      len -= take;
+    if (!s->head_done_) return len;  // a redirect's body
+    if (s->cancelled_) return 0;     // ends the transfer
+    if (!s->sink_) {
+      // Body bytes in the same round as the head: curl keeps them until the
+      // first ReadTo, so nothing piles up here.
+      s->paused_ = true;
+      return CURL_WRITEFUNC_PAUSE;
     }
-    if (len) s->buf_.append(data, len);
-    return size * n;
+    if (len == 0) return 0;
+    if (!s->sink_->Take(data, len)) {
+      s->broken_ = true;
+      return 0;
+    }
+    s->handed_ += long(len);
+    return len;
   }
 
   // Every response head of a redirect chain passes here; the last one counts.
@@ -170,10 +197,12 @@ class CurlStream : public HttpStream {
   bool head_done_ = false;
   bool finished_ = false, ok_ = false;
   std::string error_;
-  std::string buf_;
+  BodySink* sink_ = nullptr;
+  long handed_ = 0;        // bytes the sink took in this ReadTo
+  bool paused_ = false;    // curl holds body bytes that came with the head
+  bool broken_ = false;    // the sink refused bytes, or resuming failed
+  std::string rest_;       // Read: what did not fit the caller's buffer
   size_t pos_ = 0;
-  char* direct_ = nullptr;
-  size_t direct_size_ = 0, direct_used_ = 0;
   std::atomic<bool> cancelled_{false};
 };
 
