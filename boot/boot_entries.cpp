@@ -1,6 +1,7 @@
 #include "boot/boot_entries.h"
 
 #include "boot/attrib.h"
+#include "boot/handoff_check.h"
 #include "boot/pe_task.h"
 #include "core/log.h"
 #include "core/payload.h"
@@ -150,10 +151,7 @@ int DetectEfiBoot() {
 }
 
 bool UsableChainFile(int payload_id, const Bytes& bytes) {
-  static const char kStandIn[] = "MV_OSR STAND-IN";
-  const size_t head = bytes.size() < 512 ? bytes.size() : 512;
-  const Text start(bytes.begin(), bytes.begin() + static_cast<long>(head));
-  if (start.find(kStandIn) != Text::npos) return false;
+  if (IsStandIn(bytes)) return false;
   switch (payload_id) {
     case kPayloadChainBcf:  // a registry hive
       return bytes.size() >= 4096 && StartsWith(bytes, "regf");
@@ -168,6 +166,7 @@ bool UsableChainFile(int payload_id, const Bytes& bytes) {
 
 bool PrepareBootEntries() {
   Log("bcdedit_sub");
+  if (!BootHandOffAllowed()) return false;
   const Text version = plat().FileVersionText(plat().WindowsDirectory() + "\\regedit.exe");
   if (!version.empty() && version[0] == '5') return PrepareNt5();
   return PrepareNt6();

@@ -24,6 +24,8 @@ int DetectEfiBoot();
 // directory's regedit.exe) and makes the PE the default. Logs "bcdedit_sub"
 // first. True when the PE entry is in place; on false the machine's boot
 // configuration was left as it would boot before (see boot_entries.cpp).
+// On Windows with stand-in boot files it refuses before running anything
+// (see handoff_check.h); the restart steps then do nothing.
 bool PrepareBootEntries();
 
 // The braced id of a create command's output: the text between the first "{"

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "boot/boot_names.h"
+#include "boot/handoff_check.h"
 #include "core/log.h"
 #include "download/tasks.h"
 #include "platform/platform.h"
@@ -57,7 +58,17 @@ void RestartLater() {
 
 void Restart() { plat().Restart(); }
 
+// After a refused hand-off the machine must not restart: nothing points at
+// the PE, and a restart would only pretend the install was set going.
+static bool RefusedHandOff() {
+  if (!HandOffRefused()) return false;
+  Log("重启已取消：PE启动项没有添加");
+  dl::SetBusyFlag(0);
+  return true;
+}
+
 void StartRestartCountdown() {
+  if (RefusedHandOff()) return;
   for (const char* step : names::kStepImages)
     M().Update(step, [](ui::Component& c) { c.images.assign(1, names::kStepDoneImage); });
   SetImages(names::kNextButton, names::kRestartNowImages);
@@ -100,6 +111,7 @@ void OnBackButtonClick(const std::function<void()>& navigate) {
 }
 
 void FinishRequestWithRestart() {
+  if (RefusedHandOff()) return;
   M().SetVisible(names::kRestartNotice, true);
   plat().ProcessPendingEvents();
   plat().Sleep(10000);
@@ -108,6 +120,7 @@ void FinishRequestWithRestart() {
 }
 
 void ResetRestartState() {
+  ResetHandOffRefusal();
   g_seconds = 0;
   M().SetTimer(names::kRestartTimer, 0);
   M().SetVisible(names::kRestartStatusLabel, false);

@@ -13,7 +13,8 @@ namespace mv {
 // ends the program right after.
 void Restart();
 
-// Starts the countdown: steps to their final state, the buttons to their
+// Starts the countdown (nothing happens after a refused hand-off, see
+// handoff_check.h): steps to their final state, the buttons to their
 // restart roles, the status label shown, the timer at 1000 ms, 99 seconds.
 void StartRestartCountdown();
 // The countdown timer's handler: one second less; restarts after the 99th tick.
@@ -26,7 +27,9 @@ int RestartCountdownSeconds();
 void OnNextButtonClick(const std::function<void()>& navigate);
 void OnBackButtonClick(const std::function<void()>& navigate);
 
-// The end of the restore and backup requests: the restart notice, ten seconds, the restart.
+// The end of the restore and backup requests: the restart notice, ten seconds,
+// the restart. Returns (busy flag cleared, nothing restarted) only after a
+// refused hand-off.
 void FinishRequestWithRestart();
 
 // Back to the idle state (tests).

@@ -1,5 +1,9 @@
 #include "core/payload.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
 #include "core/log.h"
 #include "core/state.h"
 #include "core/text.h"
@@ -28,7 +32,33 @@ bool UnderFolder(const PayloadEntry& e, const char* folder) {
   return e.base == PayloadBase::kWorkDir && p.compare(0, f.size(), f) == 0;
 }
 
+// A once-per-machine file that is on disk must still be written when it is a
+// stand-in and the program carries the real one (a stand-in written by an
+// earlier build would otherwise stay for good and the real file never land).
+bool ReplaceStandIn(const PayloadEntry& e, const Text& target) {
+  return CarriesRealFile(e.id) && FileIsStandIn(target);
+}
+
 }  // namespace
+
+const char kStandInMarker[] = "MV_OSR STAND-IN";
+
+bool IsStandIn(const Bytes& bytes) {
+  const char* m = kStandInMarker;
+  const size_t n = std::char_traits<char>::length(m);
+  return std::search(bytes.begin(), bytes.end(), m, m + n,
+                     [](uint8_t b, char c) { return b == static_cast<uint8_t>(c); }) != bytes.end();
+}
+
+bool CarriesRealFile(int id) {
+  Bytes bytes;
+  return CurrentPayload().Read(id, bytes) && !bytes.empty() && !IsStandIn(bytes);
+}
+
+bool FileIsStandIn(const Text& path) {
+  Bytes bytes;
+  return plat().FileExists(path) && plat().ReadWholeFile(path, bytes) && IsStandIn(bytes);
+}
 
 const PayloadEntry* FindPayloadEntry(int id) {
   size_t n = 0;
@@ -73,11 +103,12 @@ void WriteToolFiles(int set, int /*unused*/) {
   for (size_t i = 0; i < n; ++i)
     if (t[i].rule == PayloadRule::kAlways && !UnderFolder(t[i], "tools")) Write(t[i]);
 
-  // Written once per machine: a file that is present (whatever its state) is kept.
+  // Written once per machine: a file that is present is kept, whatever its
+  // state, unless it is a stand-in and the real file is at hand.
   for (size_t i = 0; i < n; ++i) {
     if (t[i].rule != PayloadRule::kWhenMissing) continue;
     const Text target = PayloadTargetPath(t[i]);
-    if (target.empty() || plat().FileExists(target)) continue;
+    if (target.empty() || (plat().FileExists(target) && !ReplaceStandIn(t[i], target))) continue;
     Log("WriteFile_" + BaseName(t[i].path));
     if (t[i].base == PayloadBase::kWindowsDrive) {
       const size_t slash = target.rfind('\\');

@@ -49,6 +49,18 @@ PayloadSource& BuiltInPayload();
 PayloadSource& CurrentPayload();
 void SetPayloadSource(PayloadSource* source);  // nullptr: back to the built-in one
 
+// The mark every stand-in holds somewhere in its bytes: the text files of
+// payload/standins/ and the project's own stand-in programs alike (the build
+// refuses a stand-in without it). A real tool never contains it.
+extern const char kStandInMarker[];
+// True when the bytes are one of the project's stand-ins.
+bool IsStandIn(const Bytes& bytes);
+// True when the program carries the real file for the entry: it has bytes for
+// it and they are not a stand-in.
+bool CarriesRealFile(int id);
+// True when the file at the path exists and is one of the project's stand-ins.
+bool FileIsStandIn(const Text& path);
+
 // Writes one entry to its target path with a whole-file write (the folder
 // above it must exist). True on success.
 bool WritePayloadFile(int id);
@@ -57,7 +69,9 @@ bool WritePayloadFile(int id);
 // and wimlib paths, rewrites the WIM tool and the download engine with its
 // companion files, makes the work directory the engine's library folder, and
 // writes the boot tools and image only where they are missing (logging each
-// of those with its outcome). Other sets do nothing. The second argument is
+// of those with its outcome). A stand-in left on disk by an earlier build
+// counts as missing when this program carries the real file: it is replaced
+// (and logged) the same way. Other sets do nothing. The second argument is
 // not used.
 void WriteToolFiles(int set, int unused = 0);
 

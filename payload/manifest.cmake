@@ -12,8 +12,11 @@
 # Sources, first one available wins:
 #   VENDOR  a file of that name in MV_VENDOR_PAYLOAD_DIR (supplied by a deployer)
 #   TARGET  a file this build makes (used when the target exists)
+#   STANDIN_TARGET  the same for a stand-in program this build makes
 #   FILE    a file of the source tree (relative to payload/)
 #   STANDIN a clearly named stand-in (relative to payload/standins/)
+# Every stand-in, file or program, must hold the text "MV_OSR STAND-IN" (the
+# build checks it): the program tells stand-ins from real tools by it.
 
 # The WIM tool and its library.
 mv_payload(Libwim   PATH "tools/libwim-15.dll" BASE WORK RULE ALWAYS VENDOR libwim-15.dll STANDIN libwim-15.dll.standin)
@@ -24,7 +27,7 @@ mv_payload(Wimlib   PATH "tools/wimlib.exe"    BASE WORK RULE ALWAYS VENDOR wiml
 mv_payload(Xldl              PATH "xldl.dll"                       BASE WORK RULE ALWAYS TARGET xldl STANDIN xldl.dll.standin)
 
 # Boot configuration tools and the RAM-disk boot image: written once per machine.
-mv_payload(Bcdedit  PATH "tools/bcdedit.exe"  BASE WORK    RULE MISSING VENDOR bcdedit.exe TARGET bcdedit_standin STANDIN bcdedit.exe.standin)
+mv_payload(Bcdedit  PATH "tools/bcdedit.exe"  BASE WORK    RULE MISSING VENDOR bcdedit.exe STANDIN_TARGET bcdedit_standin STANDIN bcdedit.exe.standin)
 mv_payload(BootSdi  PATH "boot/boot.sdi"      BASE WINDOWS RULE MISSING VENDOR boot.sdi    STANDIN boot.sdi.standin)
 mv_payload(Bootsect PATH "tools/bootsect.exe" BASE WORK    RULE MISSING VENDOR bootsect.exe STANDIN bootsect.exe.standin)
 # The Windows XP/2003 boot chain, written by the boot-entry step on those systems only.

@@ -260,6 +260,10 @@ class Platform {
   // ---- Machine facts -----------------------------------------------------
   // True when GetSystemWow64DirectoryA exists and returns a length > 0.
   virtual bool HasWow64Directory() = 0;
+  // True when the program runs under Wine rather than on Windows: Wine's
+  // ntdll exports "wine_get_version", Windows' does not. Nothing reboots
+  // there, so the boot hand-off may run with the project's stand-in tools.
+  virtual bool RunningUnderWine() = 0;
   // The last error after querying the firmware variable with an empty name
   // in the zero GUID namespace (1: legacy BIOS).
   virtual uint32_t FirmwareProbeError() = 0;

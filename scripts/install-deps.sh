@@ -1,6 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need.
 # Idempotent: a machine that already has everything is left alone.
+#
+# A package mirror that is half-way through a sync must not stop a fresh
+# machine: `apt-get update` is retried a few times and a partial index failure
+# is only a warning; when the install then fails on multi-arch dependencies
+# that do not meet (an i386 index older than the amd64 one), it is retried with
+# the release's own suite pinned first. Whatever still fails is said plainly.
 set -euo pipefail
 
 PKGS=(
@@ -12,6 +18,71 @@ PKGS=(
   libgtest-dev googletest python3
   locales ccache time
 )
+
+# Tunables (the script's own test sets them; nobody else needs to).
+update_tries=${MV_APT_UPDATE_TRIES:-3}
+retry_pause=${MV_APT_RETRY_PAUSE:-15}
+os_release=${MV_OS_RELEASE_FILE:-/etc/os-release}
+
+say() { echo "install-deps: $*" >&2; }
+
+# The codename of the running release ("bookworm"), empty when unknown.
+release_codename() {
+  [ -r "$os_release" ] || return 0
+  (. "$os_release" && echo "${VERSION_CODENAME:-}")
+}
+
+# apt-get update, retried; a failure after the last try is a warning only:
+# the indexes that did arrive are used, and the install says what is missing.
+apt_update() {
+  local try out
+  out=$(mktemp)
+  for ((try = 1; try <= update_tries; try++)); do
+    if apt-get update -qq >"$out" 2>&1; then
+      rm -f "$out"
+      return 0
+    fi
+    if [ "$try" -lt "$update_tries" ]; then
+      say "apt-get update failed (try $try of $update_tries), trying again in ${retry_pause}s"
+      sleep "$retry_pause"
+    fi
+  done
+  say "warning: apt-get update still fails after $update_tries tries; going on with the package indexes there are:"
+  grep -E '^(E|W):' "$out" | tail -n 5 >&2 || tail -n 5 "$out" >&2
+  rm -f "$out"
+  return 0
+}
+
+# True when an install log shows dependencies that cannot be met, the mark of
+# package indexes that disagree with each other.
+unmet_dependencies() {
+  grep -qE 'held broken packages|[Uu]nmet dependencies|but it is not going to be installed|but [^ ]+ is to be installed' "$1"
+}
+
+# apt-get install of the given packages; on unmet dependencies once more with
+# the release suite pinned. Ends the script with a clear message on failure.
+apt_install() {
+  local out release
+  out=$(mktemp)
+  if apt-get install -y -qq --no-install-recommends "$@" >"$out" 2>&1; then
+    rm -f "$out"
+    return 0
+  fi
+  release=$(release_codename)
+  if unmet_dependencies "$out" && [ -n "$release" ]; then
+    say "dependencies do not meet (package indexes out of step?); retrying with the suite $release pinned"
+    if apt-get install -y -qq --no-install-recommends -t "$release" "$@" >"$out" 2>&1; then
+      rm -f "$out"
+      return 0
+    fi
+  fi
+  say "error: could not install the packages: $*"
+  say "apt-get said:"
+  grep -E '^(E|W):|Depends:|broken' "$out" | tail -n 15 >&2 || tail -n 15 "$out" >&2
+  say "check the package sources (apt-get update) and run this script again"
+  rm -f "$out"
+  exit 1
+}
 
 missing=()
 for p in "${PKGS[@]}"; do
@@ -26,8 +97,8 @@ if [ ${#missing[@]} -gt 0 ]; then
     dpkg --add-architecture i386
   fi
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt_update
+  apt_install "${missing[@]}"
 fi
 
 # Wine names Unix files in the code set of the locale: without a generated

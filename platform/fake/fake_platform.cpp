@@ -130,6 +130,7 @@ struct FakePlatform::Impl {
 
   std::map<std::string, Text> versions;    // by folded host path
   bool has_wow64 = false;
+  bool under_wine = false;
   WindowRef first_own_window = 0;
   uint32_t firmware_error = 1;
   int battery_flag = 128;
@@ -462,6 +463,10 @@ void FakePlatform::SetFirstVisibleOwnWindow(WindowRef window) {
 void FakePlatform::SetHasWow64Directory(bool has) {
   LockGuard g(impl_->mu);
   impl_->has_wow64 = has;
+}
+void FakePlatform::SetRunningUnderWine(bool wine) {
+  LockGuard g(impl_->mu);
+  impl_->under_wine = wine;
 }
 void FakePlatform::SetFirmwareProbeError(uint32_t error) {
   LockGuard g(impl_->mu);
@@ -1374,6 +1379,10 @@ WindowRef FakePlatform::FirstVisibleOwnWindow() {
 bool FakePlatform::HasWow64Directory() {
   LockGuard g(impl_->mu);
   return impl_->has_wow64;
+}
+bool FakePlatform::RunningUnderWine() {
+  LockGuard g(impl_->mu);
+  return impl_->under_wine;
 }
 uint32_t FakePlatform::FirmwareProbeError() {
   LockGuard g(impl_->mu);

@@ -80,6 +80,8 @@ class FakePlatform : public Platform {
   // ---- Set-up: versions, machine facts, libraries ------------------------
   void SetFileVersion(const Text& path, const Text& version);
   void SetHasWow64Directory(bool has);
+  // What RunningUnderWine answers: false (a Windows PC) by default.
+  void SetRunningUnderWine(bool wine);
   // What FirstVisibleOwnWindow answers (0 by default).
   void SetFirstVisibleOwnWindow(WindowRef window);
   void SetFirmwareProbeError(uint32_t error);
@@ -226,6 +228,7 @@ class FakePlatform : public Platform {
   void ClearUrlCache() override;
 
   bool HasWow64Directory() override;
+  bool RunningUnderWine() override;
   WindowRef FirstVisibleOwnWindow() override;
   uint32_t FirmwareProbeError() override;
   int BatteryFlag() override;

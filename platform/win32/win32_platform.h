@@ -101,6 +101,7 @@ class Win32Platform : public Platform {
   void ClearUrlCache() override;
 
   bool HasWow64Directory() override;
+  bool RunningUnderWine() override;
   WindowRef FirstVisibleOwnWindow() override;
   uint32_t FirmwareProbeError() override;
   int BatteryFlag() override;

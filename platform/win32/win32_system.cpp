@@ -476,6 +476,11 @@ bool Win32Platform::HasWow64Directory() {
   return f && f(buf, MAX_PATH) > 0;
 }
 
+bool Win32Platform::RunningUnderWine() {
+  typedef const char*(__cdecl * WineGetVersion)();
+  return Resolve<WineGetVersion>(L"ntdll.dll", "wine_get_version") != nullptr;
+}
+
 uint32_t Win32Platform::FirmwareProbeError() {
   typedef DWORD(WINAPI * GetFirmwareVar)(LPCSTR, LPCSTR, PVOID, DWORD);
   GetFirmwareVar f = Resolve<GetFirmwareVar>(L"kernel32.dll", "GetFirmwareEnvironmentVariableA");

@@ -37,6 +37,9 @@ class BootMachine : public ::testing::Test {
   void SetUp() override {
     mv::SetPlatform(&fake);
     mv::ResetProcessState();
+    // The stand-in bcdedit answers here, as under Wine, where the hand-off
+    // may run with it.
+    fake.SetRunningUnderWine(true);
     fake.AddDrive('D');
     fake.AddDrive('E');
     fake.RegWriteString(mv::kHkeyLocalMachine, "SYSTEM\\Setup", "SystemPartition", "\\Device\\HarddiskVolume1");

@@ -126,6 +126,7 @@ TEST(Win32Adapter, MachineFactsOfThePrefix) {
   EXPECT_NE(p.FirmwareProbeError(), 0u) << "the empty variable name never succeeds";
   EXPECT_GT(p.TotalMemoryMb(), 0u);
   EXPECT_TRUE(p.HasWow64Directory()) << "the test prefix is a 64-bit one";
+  EXPECT_TRUE(p.RunningUnderWine()) << "ntdll's wine_get_version is how Wine shows itself";
   int battery = p.BatteryFlag();
   EXPECT_TRUE(battery >= 0 && battery <= 255);
   Bytes block;

@@ -236,6 +236,44 @@ TEST_F(ToolFilesTest, AFailedConditionalWriteIsLoggedAsFalse) {
   EXPECT_NE(log.find("     假\r\n"), std::string::npos) << log;
 }
 
+// A build with the real boot files meets a machine where an earlier build
+// left stand-ins: those are replaced (and logged like a first write); real
+// files already there are kept, and a stand-in is never replaced by a stand-in.
+TEST_F(ToolFilesTest, AStandInOnDiskGivesWayToTheRealFile) {
+  class RealBootFiles : public PayloadSource {
+   public:
+    bool Read(int id, Bytes& out) override {
+      const std::string real = id == kPayloadBcdedit ? "MZ real bcdedit" : id == kPayloadBootSdi ? "$SDI0001 real" : "";
+      if (real.empty()) return BuiltInPayload().Read(id, out);
+      out.assign(real.begin(), real.end());
+      return true;
+    }
+  } real;
+  ASSERT_FALSE(IsStandIn(Bytes{'M', 'Z'}));
+  const std::string carried = Carried(kPayloadBootsect);
+  ASSERT_TRUE(IsStandIn(Bytes(carried.begin(), carried.end())));
+  SetPayloadSource(&real);
+  ASSERT_TRUE(fake_.PutFile("C:\\MV_OSR\\tools\\bcdedit.exe", Carried(kPayloadBcdedit)));
+  ASSERT_TRUE(fake_.PutFile("C:\\MV_OSR\\tools\\bootsect.exe", Carried(kPayloadBootsect)));
+  fake_.CreateFolder("C:\\boot");
+  ASSERT_TRUE(fake_.PutFile("C:\\boot\\boot.sdi", "$SDI0001 the machine's own"));
+  OpenLog();
+  WriteToolFiles(1, 0);
+  EXPECT_EQ(fake_.FileText("C:\\MV_OSR\\tools\\bcdedit.exe"), "MZ real bcdedit");
+  EXPECT_EQ(fake_.FileText("C:\\boot\\boot.sdi"), "$SDI0001 the machine's own");
+  EXPECT_EQ(fake_.FileText("C:\\MV_OSR\\tools\\bootsect.exe"), Carried(kPayloadBootsect))
+      << "only a stand-in is carried for it: nothing to gain";
+  const std::string log = fake_.FileText("C:\\MV_OSR\\MV_OSR.log");
+  EXPECT_NE(log.find("WriteFile_bcdedit.exe\r\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("WriteFile_boot.sdi"), std::string::npos) << log;
+  EXPECT_EQ(log.find("WriteFile_bootsect.exe"), std::string::npos) << log;
+
+  // The next start finds the real file and leaves it alone.
+  WriteToolFiles(1, 0);
+  const std::string again = fake_.FileText("C:\\MV_OSR\\MV_OSR.log");
+  EXPECT_EQ(again.find("WriteFile_bcdedit.exe", log.find("WriteFile_bcdedit.exe") + 1), std::string::npos) << again;
+}
+
 class BrowserTest : public CoreTest {};
 
 TEST_F(BrowserTest, SiteDomainKeepsTheLastTwoLabels) {

@@ -10,6 +10,12 @@
 
 #include "bcd_standin.h"
 
+// The mark of every stand-in the program may carry: the program finds it in
+// this file's bytes and never takes the file for the system's tool (the build
+// checks that it is there).
+extern "C" __attribute__((used)) const char mv_standin_mark[] =
+    "MV_OSR STAND-IN for tools\\bcdedit.exe: a test double, not the system's boot configuration tool";
+
 int main(int argc, char** argv) {
   std::string store_path;
   if (const char* env = std::getenv("MV_BCDSTORE"); env && *env) {
