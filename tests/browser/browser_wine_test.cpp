@@ -354,6 +354,52 @@ TEST_F(Browsers, OtherPanesKeepTheControlOnErrorsAndHideWithTheirPage) {
   EXPECT_EQ(r.bottom, 450);
 }
 
+void LeftClickAt(const RECT& r) {
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
+TEST_F(Browsers, AViewThatSyncsDrivesThePaneAlone) {
+  BrowserElement::SimulateControlFailure(true);
+  server_->Set("/sync.html", "<meta charset=gbk><a href=\"/s.wim?type=s.wim&amp;md5=1&amp;\">同步镜像</a>");
+  BrowserElement e(names::kCatalogueBrowser, RECT{0, 0, 10, 10}, true);
+  std::vector<std::string> asked;
+  SetNavigateHandler(names::kCatalogueBrowser, [&](const std::string& url) {
+    asked.push_back(url);
+    return false;
+  });
+  Component c;
+  c.url = server_->base() + "/sync.html";
+  e.Attach(host_->hwnd);
+  const RECT where = {30, 70, 530, 470};
+  e.Sync(host_->hwnd, c, false, where);
+  EXPECT_FALSE(IsWindowVisible(e.pane()));
+  ASSERT_TRUE(PumpUntil([&] { return !e.ListedLinks().empty(); }));
+  EXPECT_EQ(e.ListedLinks()[0].name, "同步镜像");
+
+  e.Sync(host_->hwnd, c, true, where);
+  EXPECT_TRUE(IsWindowVisible(e.pane()));
+  RECT r;
+  GetWindowRect(e.pane(), &r);
+  MapWindowPoints(nullptr, host_->hwnd, reinterpret_cast<POINT*>(&r), 2);
+  EXPECT_TRUE(EqualRect(&r, &where));
+  host_->Repaint();  // a paint that does not draw it no longer hides it
+  EXPECT_TRUE(IsWindowVisible(e.pane()));
+
+  // A real click on the row's place on the screen.
+  RECT row;
+  ASSERT_TRUE(e.ListRowScreenRect(0, &row));
+  LeftClickAt(row);
+  ASSERT_TRUE(PumpUntil([&] { return !asked.empty(); }, 3000));
+  EXPECT_EQ(asked[0], server_->base() + "/s.wim?type=s.wim&md5=1&");
+  e.Sync(host_->hwnd, c, false, where);
+  EXPECT_FALSE(IsWindowVisible(e.pane()));
+}
+
 // ---- The control's events, with the arguments the control passes ----------------
 struct Args {
   std::vector<VARIANT> v;  // reverse order, as the control passes them

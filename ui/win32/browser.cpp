@@ -188,6 +188,7 @@ struct BrowserElement::Impl {
   bool new_window3_seen = false;
   DWORD last_new_window3 = 0;   // tick of the last NewWindow3 (NewWindow2 then adds nothing)
   bool shown = false;
+  bool synced_by_view = false;  // the view calls Sync: paints no longer show or hide the pane
 
   ~Impl() { DestroyControl(); }
 
@@ -543,7 +544,7 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       for (BrowserElement* e : hosted) {
         auto p = PaintedThisPass().find(e);
         if (p == PaintedThisPass().end()) continue;  // destroyed while painting
-        e->SetShown(p->second);
+        if (!e->SyncedByView()) e->SetShown(p->second);
         PaintedThisPass().erase(p);
       }
       return r;
@@ -625,7 +626,7 @@ BrowserElement::~BrowserElement() {
   if (ole) OleUninitialize();
 }
 
-bool BrowserElement::Attach(HWND parent) {
+bool BrowserElement::AttachTo(HWND parent) {
   if (pane_) return true;
   if (!parent) return false;
   static bool registered = false;
@@ -657,12 +658,26 @@ void BrowserElement::SetShown(bool shown) {
 void BrowserElement::Paint(HDC dc, const Component& c, const Fonts&, bool, bool) {
   RECT r = Bounds(c);
   if (c.height > 0) r.bottom = r.top + c.height;
-  if (!pane_ && !Attach(PaintTarget(dc))) {
+  if (impl_->synced_by_view) return;  // the view places the pane itself
+  if (!pane_ && !AttachTo(PaintTarget(dc))) {
     FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     return;
   }
   PaintedThisPass()[this] = true;
   SetShown(true);
+  Place(c, r);
+}
+
+void BrowserElement::Attach(HWND window) { AttachTo(window); }
+
+void BrowserElement::Sync(HWND window, const Component& c, bool shown, RECT bounds) {
+  impl_->synced_by_view = true;
+  if (!pane_ && !AttachTo(window)) return;
+  SetShown(shown);
+  Place(c, bounds);
+}
+
+void BrowserElement::Place(const Component& c, RECT r) {
   RECT now;
   GetWindowRect(pane_, &now);
   MapWindowPoints(nullptr, GetParent(pane_), reinterpret_cast<POINT*>(&now), 2);
@@ -680,6 +695,17 @@ void BrowserElement::Paint(HDC dc, const Component& c, const Fonts&, bool, bool)
   }
 }
 
+bool BrowserElement::ListRowScreenRect(int row, RECT* screen) const {
+  if (!impl_->showing_list || !impl_->list || !IsWindowVisible(impl_->list)) return false;
+  RECT r;
+  if (SendMessageW(impl_->list, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r)) == LB_ERR)
+    return false;
+  MapWindowPoints(impl_->list, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  *screen = r;
+  return true;
+}
+
+bool BrowserElement::SyncedByView() const { return impl_->synced_by_view; }
 bool BrowserElement::HasControl() const { return impl_->web != nullptr; }
 bool BrowserElement::ShowingList() const { return impl_->showing_list; }
 std::vector<PageLink> BrowserElement::ListedLinks() const { return impl_->links; }

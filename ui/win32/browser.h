@@ -44,9 +44,17 @@ class BrowserElement : public Element {
   void Paint(HDC dc, const Component& c, const Fonts& fonts, bool hover, bool pressed) override;
 
   // Creates the pane under parent now (Paint does it by itself otherwise).
-  bool Attach(HWND parent);
+  bool AttachTo(HWND parent);
   // Shows or hides the pane (the view's page changes do it through Paint).
   void SetShown(bool shown);
+
+  // For a view that drives child windows itself: Attach once the window
+  // exists, Sync after every model change with whether the element is on the
+  // page shown now and where it sits. Once Sync is called, it alone shows and
+  // hides the pane.
+  void Attach(HWND window);
+  void Sync(HWND window, const Component& c, bool shown, RECT bounds);
+  bool SyncedByView() const;
 
   const std::string& name() const { return name_; }
   HWND pane() const { return pane_; }
@@ -57,6 +65,8 @@ class BrowserElement : public Element {
   std::vector<PageLink> ListedLinks() const;
   std::string ListStatus() const;  // GBK: the line above the list
   HWND ListWindow() const;         // the list box (null before the first fallback)
+  // Where row (0-based) of the list is on the screen; false when not shown.
+  bool ListRowScreenRect(int row, RECT* screen) const;
 
   // One event of the control (DWebBrowserEvents2; the arguments in reverse
   // order, as the control passes them). Tests pass made-up ones.
@@ -68,6 +78,9 @@ class BrowserElement : public Element {
   struct Impl;
 
  private:
+  // Places and shows the pane at r and navigates when the model's url moved.
+  void Place(const Component& c, RECT r);
+
   std::string name_;
   bool list_fallback_;
   HWND pane_ = nullptr;
