@@ -7,6 +7,7 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -132,6 +133,8 @@ struct Host {
       HDC mem = CreateCompatibleDC(dc);
       HBITMAP bmp = CreateCompatibleBitmap(dc, 800, 560);
       HGDIOBJ old = SelectObject(mem, bmp);
+      RECT all = {0, 0, 800, 560};
+      FillRect(mem, &all, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
       Fonts fonts;
       if (self->paint_elements) {
         for (BrowserElement* e : self->elements) e->Paint(mem, self->model->Get(e->name()), fonts, false, false);
@@ -243,6 +246,12 @@ TEST_F(Browsers, ControlAsksTheHandlerWithTheAddressAndTheListReplacesAFailedPag
   EXPECT_EQ(links[1].url, server_->base() + "/sys_img/gpt.html?type=localWIM");
   EXPECT_TRUE(IsWindowVisible(browser->ListWindow()));
   EXPECT_EQ(SendMessageW(browser->ListWindow(), LB_GETCOUNT, 0, 0), 2);
+  // MV_BROWSER_HOLD_MS keeps the list on the screen for a look (a screenshot).
+  char hold[16] = {};
+  if (GetEnvironmentVariableA("MV_BROWSER_HOLD_MS", hold, sizeof hold)) {
+    host_->Repaint();
+    PumpUntil([] { return false; }, static_cast<DWORD>(atoi(hold)));
+  }
 
   // A click on a row goes to the same handler; refused, the list stays.
   asked.clear();

@@ -20,6 +20,7 @@ constexpr UINT kMsgSync = WM_APP + 40;          // create the control when due, 
 constexpr UINT kMsgLinksFetched = WM_APP + 41;  // lParam: FetchResult*, owned by the receiver
 constexpr int kListId = 101;
 constexpr int kStatusHeight = 28;
+constexpr int kRowHeight = 34;
 
 // Texts of the list shown instead of the page.
 const char kListLoading[] = "正在读取系统列表……";
@@ -330,12 +331,14 @@ struct BrowserElement::Impl {
     status = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, 0, 0, 0, 0,
                              self->pane_, nullptr, GetModuleHandleW(nullptr), nullptr);
     list = CreateWindowExW(0, L"LISTBOX", L"",
-                           WS_CHILD | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS, 0, 0, 0, 0,
+                           WS_CHILD | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS |
+                               LBS_OWNERDRAWFIXED,
+                           0, 0, 0, 0,
                            self->pane_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)),
                            GetModuleHandleW(nullptr), nullptr);
     SendMessageW(status, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    SendMessageW(list, LB_SETITEMHEIGHT, 0, 30);
+    SendMessageW(list, LB_SETITEMHEIGHT, 0, kRowHeight);
     Resize();
   }
 
@@ -376,7 +379,7 @@ struct BrowserElement::Impl {
     links = r->links;
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
     for (const PageLink& l : links) {
-      std::wstring row = L"  " + WideFromGbk(l.name);
+      std::wstring row = WideFromGbk(l.name);
       SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.c_str()));
     }
     SetListStatus(links.empty() ? kListEmpty : kListIntro);
@@ -388,6 +391,42 @@ struct BrowserElement::Impl {
     const std::string url = links[static_cast<size_t>(row)].url;
     SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);  // a second click on the row counts again
     if (RequestNavigate(self->name_, url)) Load(url);
+  }
+
+  // One row of the list: a marker, the name, and on the right what a click does.
+  void DrawRow(const DRAWITEMSTRUCT* d) {
+    if (d->itemID == static_cast<UINT>(-1) || d->itemID >= links.size()) return;
+    const PageLink& link = links[d->itemID];
+    HDC dc = d->hDC;
+    RECT r = d->rcItem;
+    const bool sel = (d->itemState & ODS_SELECTED) != 0;
+    HBRUSH back = CreateSolidBrush(sel ? RGB(0xE3, 0xEF, 0xFC) : (d->itemID % 2 ? RGB(0xF7, 0xFA, 0xFD) : RGB(255, 255, 255)));
+    FillRect(dc, &r, back);
+    DeleteObject(back);
+    RECT mark = {r.left + 12, (r.top + r.bottom) / 2 - 4, r.left + 20, (r.top + r.bottom) / 2 + 4};
+    HBRUSH blue = CreateSolidBrush(RGB(0x2B, 0x7C, 0xD8));
+    FillRect(dc, &mark, blue);
+    DeleteObject(blue);
+    HGDIOBJ old = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    const char* action = "点击选择";
+    if (link.url.find("?type=localWIM") != std::string::npos) action = "选择本地文件";
+    if (link.url.find("?type=blank") != std::string::npos) action = "在浏览器中打开";
+    std::wstring act = WideFromGbk(action);
+    RECT right = {r.right - 130, r.top, r.right - 12, r.bottom};
+    SetTextColor(dc, RGB(0x88, 0x99, 0xAA));
+    DrawTextW(dc, act.c_str(), -1, &right, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    std::wstring name = WideFromGbk(link.name);
+    RECT text = {r.left + 30, r.top, right.left - 8, r.bottom};
+    SetTextColor(dc, RGB(0x22, 0x33, 0x44));
+    DrawTextW(dc, name.c_str(), -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    SelectObject(dc, old);
+    HPEN pen = CreatePen(PS_SOLID, 1, RGB(0xE6, 0xEB, 0xF0));
+    HGDIOBJ old_pen = SelectObject(dc, pen);
+    MoveToEx(dc, r.left, r.bottom - 1, nullptr);
+    LineTo(dc, r.right, r.bottom - 1);
+    SelectObject(dc, old_pen);
+    DeleteObject(pen);
   }
 
   // Events of the control.
@@ -509,6 +548,18 @@ LRESULT CALLBACK PaneProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
       if (self && LOWORD(wp) == kListId && HIWORD(wp) == LBN_SELCHANGE) self->OnListClick();
       return 0;
+    case WM_MEASUREITEM:
+      reinterpret_cast<MEASUREITEMSTRUCT*>(lp)->itemHeight = kRowHeight;
+      return TRUE;
+    case WM_DRAWITEM:
+      if (self && wp == kListId) self->DrawRow(reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
+      return TRUE;
+    case WM_SETCURSOR:
+      if (self && reinterpret_cast<HWND>(wp) == self->list && !self->links.empty()) {
+        SetCursor(LoadCursor(nullptr, IDC_HAND));
+        return TRUE;
+      }
+      return DefWindowProcW(hwnd, msg, wp, lp);
     case kMsgSync:
       if (self && self->nav_pending) {
         self->nav_pending = false;
