@@ -363,6 +363,26 @@ TEST_F(Browsers, OtherPanesKeepTheControlOnErrorsAndHideWithTheirPage) {
   EXPECT_EQ(r.bottom, 450);
 }
 
+TEST_F(Browsers, TheMainWindowCarriesTheCataloguePane) {
+  // The program's own window and its repaints after model changes.
+  server_->Set("/sys_img/gpt.html", CataloguePage());
+  MainWindow window(*model_);
+  window.SetQuitOnDestroy(false);
+  window.Add(names::kCatalogueBrowser, MakeBrowserElement(names::kCatalogueBrowser, RECT{40, 80, 740, 520}));
+  ASSERT_TRUE(window.Create(GetModuleHandleW(nullptr), true));
+  model_->SetUrl(names::kCatalogueBrowser, server_->base() + "/sys_img/gpt.html");
+  auto* browser = static_cast<BrowserElement*>(window.Find(names::kCatalogueBrowser));
+  ASSERT_TRUE(PumpUntil([&] { return browser->ListedLinks().size() == 2; })) << browser->ListStatus();
+  HWND pane = BrowserPaneWindow(names::kCatalogueBrowser);
+  ASSERT_EQ(pane, browser->pane());
+  EXPECT_EQ(GetParent(pane), window.hwnd());
+  EXPECT_TRUE(IsWindowVisible(pane));
+  // The start-up hook finds the pane's thread: this one.
+  ASSERT_TRUE(InstallBrowserMouseHook(pane));
+  RemoveBrowserMouseHook();
+  model_->SetUrl(names::kCatalogueBrowser, std::string());
+}
+
 void LeftClickAt(const RECT& r) {
   SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
   INPUT in[2] = {};
