@@ -327,6 +327,11 @@ TEST_F(Browsers, WithoutTheControlTheCatalogueIsAListAndFollowsLinks) {
   host_->Repaint();
   ASSERT_TRUE(PumpUntil([&] { return browser->ListStatus().find("无法读取") != std::string::npos; }));
   EXPECT_TRUE(browser->ListedLinks().empty());
+  // Once the page is there, a click on the message reads it again.
+  server_->Set("/missing.html", "<a href=\"/late.wim?type=late.wim&amp;md5=1&amp;\">late</a>");
+  SendMessageW(browser->pane(), WM_COMMAND, MAKEWPARAM(102, STN_CLICKED), 0);
+  ASSERT_TRUE(PumpUntil([&] { return browser->ListedLinks().size() == 1; }));
+  EXPECT_EQ(browser->ListedLinks()[0].name, "late");
 }
 
 TEST_F(Browsers, OtherPanesKeepTheControlOnErrorsAndHideWithTheirPage) {

@@ -19,15 +19,19 @@ constexpr wchar_t kHostProcProp[] = L"MvBrowserHostProc";
 constexpr UINT kMsgSync = WM_APP + 40;          // create the control when due, then navigate
 constexpr UINT kMsgLinksFetched = WM_APP + 41;  // lParam: FetchResult*, owned by the receiver
 constexpr int kListId = 101;
+constexpr int kStatusId = 102;
 constexpr int kStatusHeight = 28;
 constexpr int kRowHeight = 34;
 
 // Texts of the list shown instead of the page.
 const char kListLoading[] = "正在读取系统列表……";
 const char kListIntro[] = "网页无法显示，请直接点击下面的系统进行选择：";
-const char kListEmpty[] = "无法读取系统列表，请检查网络后点击“重新检测”。";
+const char kListEmpty[] = "无法读取系统列表，请检查网络后点击这里重试。";
 
 bool g_simulate_failure = false;
+// Numbers fetches across all panes: a window handle may be reused by a new
+// pane, and a late answer for the old one must not be taken for its own.
+unsigned g_fetch_serial = 0;
 
 std::string GbkFromWide(const wchar_t* w, int n = -1) {
   if (!w) return std::string();
@@ -183,6 +187,8 @@ struct BrowserElement::Impl {
   bool nav_pending = false;
   bool showing_list = false;
   std::vector<PageLink> links;
+  std::string list_url;  // the page the list was read from
+  bool list_loading = false;
   std::string list_status;
   unsigned generation = 0;
   std::string status_link;      // the address the page last showed in its status line
@@ -328,8 +334,9 @@ struct BrowserElement::Impl {
     lf.lfCharSet = GB2312_CHARSET;
     lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
     font = CreateFontIndirectW(&lf);
-    status = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, 0, 0, 0, 0,
-                             self->pane_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    status = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX | SS_NOTIFY, 0, 0,
+                             0, 0, self->pane_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusId)),
+                             GetModuleHandleW(nullptr), nullptr);
     list = CreateWindowExW(0, L"LISTBOX", L"",
                            WS_CHILD | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS |
                                LBS_OWNERDRAWFIXED,
@@ -352,12 +359,14 @@ struct BrowserElement::Impl {
     EnsureListWindows();
     ShowControl(false);
     showing_list = true;
+    list_url = url;
+    list_loading = true;
     links.clear();
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
     SetListStatus(kListLoading);
     ShowWindow(status, SW_SHOW);
     ShowWindow(list, SW_SHOW);
-    const unsigned gen = ++generation;
+    const unsigned gen = generation = ++g_fetch_serial;
     HWND pane = self->pane_;
     Handle t = plat().StartThread([pane, gen, url] {
       auto* r = new FetchResult{gen, url, FetchChoiceLinks(url)};
@@ -368,7 +377,7 @@ struct BrowserElement::Impl {
 
   void HideList() {
     showing_list = false;
-    ++generation;  // a fetch still under way is dropped
+    generation = ++g_fetch_serial;  // a fetch still under way is dropped
     if (list) ShowWindow(list, SW_HIDE);
     if (status) ShowWindow(status, SW_HIDE);
   }
@@ -376,6 +385,7 @@ struct BrowserElement::Impl {
   void OnLinks(FetchResult* r) {
     std::unique_ptr<FetchResult> owned(r);
     if (!showing_list || r->generation != generation) return;
+    list_loading = false;
     links = r->links;
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
     for (const PageLink& l : links) {
@@ -547,6 +557,11 @@ LRESULT CALLBACK PaneProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
     case WM_COMMAND:
       if (self && LOWORD(wp) == kListId && HIWORD(wp) == LBN_SELCHANGE) self->OnListClick();
+      // An unreadable page is read again when its message is clicked.
+      if (self && LOWORD(wp) == kStatusId && HIWORD(wp) == STN_CLICKED && self->showing_list &&
+          !self->list_loading && self->links.empty()) {
+        self->ShowList(self->list_url);
+      }
       return 0;
     case WM_MEASUREITEM:
       reinterpret_cast<MEASUREITEMSTRUCT*>(lp)->itemHeight = kRowHeight;
@@ -555,7 +570,8 @@ LRESULT CALLBACK PaneProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (self && wp == kListId) self->DrawRow(reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
       return TRUE;
     case WM_SETCURSOR:
-      if (self && reinterpret_cast<HWND>(wp) == self->list && !self->links.empty()) {
+      if (self && ((reinterpret_cast<HWND>(wp) == self->list && !self->links.empty()) ||
+                   (reinterpret_cast<HWND>(wp) == self->status && !self->list_loading && self->links.empty()))) {
         SetCursor(LoadCursor(nullptr, IDC_HAND));
         return TRUE;
       }
