@@ -269,6 +269,17 @@ TEST_F(Browsers, ControlAsksTheHandlerWithTheAddressAndTheListReplacesAFailedPag
   SendMessageW(browser->ListWindow(), WM_LBUTTONUP, 0, at);
   Pump();
   EXPECT_EQ(asked.size(), 2u);
+
+  // Arrow keys only move; Enter chooses the row they moved to.
+  SetFocus(browser->ListWindow());
+  SendMessageW(browser->ListWindow(), WM_KEYDOWN, VK_DOWN, 0);
+  SendMessageW(browser->ListWindow(), WM_KEYDOWN, VK_DOWN, 0);
+  Pump();
+  EXPECT_EQ(asked.size(), 2u);
+  SendMessageW(browser->ListWindow(), WM_KEYDOWN, VK_RETURN, 0);
+  Pump();
+  ASSERT_EQ(asked.size(), 3u);
+  EXPECT_EQ(asked[2], links[1].url);
 }
 
 TEST_F(Browsers, RefusedNavigationIsCancelled) {

@@ -16,6 +16,7 @@ namespace {
 
 constexpr wchar_t kPaneClass[] = L"MvBrowserPane";
 constexpr wchar_t kHostProcProp[] = L"MvBrowserHostProc";
+constexpr wchar_t kListProcProp[] = L"MvBrowserListProc";
 constexpr UINT kMsgSync = WM_APP + 40;          // create the control when due, then navigate
 constexpr UINT kMsgLinksFetched = WM_APP + 41;  // lParam: FetchResult*, owned by the receiver
 constexpr int kListId = 101;
@@ -170,6 +171,8 @@ class BrowserSite : public IOleClientSite, public IOleInPlaceSite, public IOleIn
   LONG refs_ = 1;
   BrowserElement::Impl* owner_;
 };
+
+LRESULT CALLBACK ListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 struct BrowserElement::Impl {
   BrowserElement* self = nullptr;
@@ -346,6 +349,8 @@ struct BrowserElement::Impl {
     SendMessageW(status, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SendMessageW(list, LB_SETITEMHEIGHT, 0, kRowHeight);
+    SetPropW(list, kListProcProp,
+             reinterpret_cast<HANDLE>(SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ListProc))));
     Resize();
   }
 
@@ -393,6 +398,13 @@ struct BrowserElement::Impl {
       SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.c_str()));
     }
     SetListStatus(links.empty() ? kListEmpty : kListIntro);
+  }
+
+  // The list chooses on a click, or on Enter or Space for the row the arrow
+  // keys moved to; moving with the keys alone chooses nothing.
+  bool keyboard_move = false;
+  void OnSelChange() {
+    if (!keyboard_move) OnListClick();
   }
 
   void OnListClick() {
@@ -556,7 +568,7 @@ LRESULT CALLBACK PaneProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       SetTextColor(reinterpret_cast<HDC>(wp), RGB(0x33, 0x55, 0x88));
       return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
     case WM_COMMAND:
-      if (self && LOWORD(wp) == kListId && HIWORD(wp) == LBN_SELCHANGE) self->OnListClick();
+      if (self && LOWORD(wp) == kListId && HIWORD(wp) == LBN_SELCHANGE) self->OnSelChange();
       // An unreadable page is read again when its message is clicked.
       if (self && LOWORD(wp) == kStatusId && HIWORD(wp) == STN_CLICKED && self->showing_list &&
           !self->list_loading && self->links.empty()) {
@@ -595,6 +607,31 @@ LRESULT CALLBACK PaneProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return DefWindowProcW(hwnd, msg, wp, lp);
   }
 }
+
+}  // namespace
+
+LRESULT CALLBACK ListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto old = reinterpret_cast<WNDPROC>(GetPropW(hwnd, kListProcProp));
+  if (!old) return DefWindowProcW(hwnd, msg, wp, lp);
+  auto* self = reinterpret_cast<BrowserElement::Impl*>(GetWindowLongPtrW(GetParent(hwnd), GWLP_USERDATA));
+  if (msg == WM_KEYDOWN && self) {
+    if (wp == VK_RETURN || wp == VK_SPACE) {
+      self->OnListClick();
+      return 0;
+    }
+    self->keyboard_move = true;
+    LRESULT r = CallWindowProcW(old, hwnd, msg, wp, lp);
+    self->keyboard_move = false;
+    return r;
+  }
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+    RemovePropW(hwnd, kListProcProp);
+  }
+  return CallWindowProcW(old, hwnd, msg, wp, lp);
+}
+
+namespace {
 
 // The window that browser panes are painted into is subclassed once: after
 // each of its paints, a pane whose element was not painted (its page is not
