@@ -367,6 +367,7 @@ struct BrowserElement::Impl {
     list_url = url;
     list_loading = true;
     links.clear();
+    hover_row = -1;
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
     SetListStatus(kListLoading);
     ShowWindow(status, SW_SHOW);
@@ -392,6 +393,7 @@ struct BrowserElement::Impl {
     if (!showing_list || r->generation != generation) return;
     list_loading = false;
     links = r->links;
+    hover_row = -1;
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
     for (const PageLink& l : links) {
       std::wstring row = WideFromGbk(l.name);
@@ -403,6 +405,18 @@ struct BrowserElement::Impl {
   // The list chooses on a click, or on Enter or Space for the row the arrow
   // keys moved to; moving with the keys alone chooses nothing.
   bool keyboard_move = false;
+  int hover_row = -1;  // the row under the mouse, drawn highlighted
+
+  void SetHoverRow(int row) {
+    if (row == hover_row) return;
+    RECT r;
+    for (int old_or_new : {hover_row, row}) {
+      if (old_or_new >= 0 &&
+          SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(old_or_new), reinterpret_cast<LPARAM>(&r)) != LB_ERR)
+        InvalidateRect(list, &r, FALSE);
+    }
+    hover_row = row;
+  }
   void OnSelChange() {
     if (!keyboard_move) OnListClick();
   }
@@ -421,7 +435,7 @@ struct BrowserElement::Impl {
     const PageLink& link = links[d->itemID];
     HDC dc = d->hDC;
     RECT r = d->rcItem;
-    const bool sel = (d->itemState & ODS_SELECTED) != 0;
+    const bool sel = (d->itemState & ODS_SELECTED) != 0 || static_cast<int>(d->itemID) == hover_row;
     HBRUSH back = CreateSolidBrush(sel ? RGB(0xE3, 0xEF, 0xFC) : (d->itemID % 2 ? RGB(0xF7, 0xFA, 0xFD) : RGB(255, 255, 255)));
     FillRect(dc, &r, back);
     DeleteObject(back);
@@ -624,6 +638,14 @@ LRESULT CALLBACK ListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     self->keyboard_move = false;
     return r;
   }
+  if (msg == WM_MOUSEMOVE && self) {
+    LRESULT hit = SendMessageW(hwnd, LB_ITEMFROMPOINT, 0, lp);
+    const int row = HIWORD(hit) ? -1 : static_cast<int>(LOWORD(hit));
+    self->SetHoverRow(row < static_cast<int>(self->links.size()) ? row : -1);
+    TRACKMOUSEEVENT t = {sizeof(t), TME_LEAVE, hwnd, 0};
+    TrackMouseEvent(&t);
+  }
+  if (msg == WM_MOUSELEAVE && self) self->SetHoverRow(-1);
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
     RemovePropW(hwnd, kListProcProp);
