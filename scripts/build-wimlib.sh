@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Cross-builds wimlib for 32-bit Windows from its release source and copies
-# the command-line tool and the library the program carries:
-#   scripts/build-wimlib.sh TARBALL OUTDIR
+# Cross-builds wimlib for Windows from its release source and copies the
+# command-line tool and the library the program carries:
+#   scripts/build-wimlib.sh TARBALL OUTDIR [HOST]
+# HOST is i686-w64-mingw32 (the program's, default) or x86_64-w64-mingw32
+# (the 64-bit test build).
 # OUTDIR gets wimlib.exe, libwim-15.dll and the licence files. The build is
 # cached in OUTDIR: it runs again only when the tarball (by its SHA-256) or
 # this script changes, so an ordinary rebuild never repeats it.
@@ -10,12 +12,12 @@
 set -euo pipefail
 tarball=$(readlink -f "$1")
 out=$(mkdir -p "$2" && cd "$2" && pwd)
-host=i686-w64-mingw32
+host=${3:-i686-w64-mingw32}
 cc=${MV_WIMLIB_CC:-$host-gcc-win32}
 strip=${MV_WIMLIB_STRIP:-$host-strip}
 jobs=${MV_JOBS:-2}
 
-key="$(sha256sum "$tarball" | cut -d' ' -f1) $(sha256sum "$0" | cut -d' ' -f1)"
+key="$(sha256sum "$tarball" | cut -d' ' -f1) $(sha256sum "$0" | cut -d' ' -f1) $host"
 if [ -f "$out/stamp" ] && [ "$(cat "$out/stamp")" = "$key" ] &&
    [ -s "$out/wimlib.exe" ] && [ -s "$out/libwim-15.dll" ]; then
   exit 0
