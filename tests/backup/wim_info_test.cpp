@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <fstream>
+#include <map>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -229,6 +231,53 @@ TEST_F(WimInfoTest, AFailedToolShowsTheInvalidImageMessage) {
   Choice().image_path = "D:\\os\\a\" & del x & \".wim";
   EXPECT_FALSE(FillImageList(7));
   EXPECT_EQ(fake_.CommandsRun().size(), 1u);
+}
+
+// The real wimlib-imagex (the native one) in the tool's place, on files made
+// in this run: every row must match what wimlib-imagex info reports.
+TEST_F(WimInfoTest, RowsMatchTheRealToolOnFreshFiles) {
+  ASSERT_EQ(std::system("command -v wimlib-imagex >/dev/null"), 0) << "wimlib-imagex missing (scripts/install-deps.sh)";
+  const std::string host = fake_.HostPath("D:\\") + "/wims";
+  ASSERT_EQ(std::system((std::string(MV_WIM_MAKE_SCRIPT) + " '" + host + "'").c_str()), 0);
+  fake_.OnCommand("wimlib.exe", [this](const Text& line) {
+    // D:\MV_OSR\tools\wimlib.exe  info "IMAGE" --extract-xml XML
+    const size_t q1 = line.find('"'), q2 = line.find('"', q1 + 1), x = line.find("--extract-xml ");
+    const std::string image = fake_.HostPath(line.substr(q1 + 1, q2 - q1 - 1));
+    const std::string xml = fake_.HostPath(line.substr(x + 14));
+    std::system(("wimlib-imagex info '" + image + "' --extract-xml '" + xml + "' >/dev/null 2>&1").c_str());
+    return Text();
+  });
+  std::ifstream in(host + "/expected.txt");
+  std::map<std::string, std::vector<std::vector<std::string>>> expected;  // file -> fields of each image
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> f;
+    size_t from = 0;
+    for (size_t bar; (bar = line.find('|', from)) != std::string::npos; from = bar + 1) f.push_back(line.substr(from, bar - from));
+    f.push_back(line.substr(from));
+    ASSERT_EQ(f.size(), 8u) << line;
+    for (std::string& v : f) v = fake_.Utf8ToAnsi(v);
+    expected[f[0]].push_back(f);
+  }
+  ASSERT_EQ(expected.size(), 4u);
+  for (const auto& file : expected) {
+    SCOPED_TRACE(file.first);
+    Choice().image_path = "D:\\wims\\" + file.first;
+    ASSERT_TRUE(FillImageList(0));
+    const auto rows = ListRows();
+    ASSERT_EQ(rows.size(), file.second.size());
+    bool complete = true;
+    for (const auto& e : file.second) complete = complete && !e[2].empty() && !e[4].empty() && !e[5].empty();
+    for (size_t i = 0; i < rows.size(); ++i) {
+      const auto& e = file.second[i];
+      const std::string description = complete ? e[5] : (e[3].empty() ? "Unknown" : e[3]);
+      EXPECT_EQ(rows[i], (std::vector<std::string>{"", e[2], description, e[7]})) << "image " << e[1];
+    }
+  }
+  // Not a WIM: the tool leaves the output empty.
+  Choice().image_path = "D:\\wims\\not-a-wim.wim";
+  EXPECT_FALSE(FillImageList(0));
+  ASSERT_EQ(fake_.Dialogs().size(), 1u);
+  EXPECT_EQ(fake_.Dialogs()[0].text, "加密或无效的镜像文件。");
 }
 
 // The window's flow, driven as a user would: the runner stands for the view.
