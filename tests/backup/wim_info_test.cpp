@@ -231,6 +231,15 @@ TEST_F(WimInfoTest, AFailedToolShowsTheInvalidImageMessage) {
   Choice().image_path = "D:\\os\\a\" & del x & \".wim";
   EXPECT_FALSE(FillImageList(7));
   EXPECT_EQ(fake_.CommandsRun().size(), 1u);
+
+  // No tool path known yet: nothing is written at a drive's root, nothing run.
+  SetWimlibPath("");
+  Choice().image_path = "D:\\os\\install.wim";
+  EXPECT_EQ(WimlibXmlPath(), "");
+  EXPECT_FALSE(FillImageList(7));
+  EXPECT_EQ(fake_.CommandsRun().size(), 1u);
+  EXPECT_FALSE(fake_.FileExists("D:\\Wimlib.xml"));
+  EXPECT_FALSE(fake_.FileExists("C:\\Wimlib.xml"));
 }
 
 // The real wimlib-imagex (the native one) in the tool's place, on files made
