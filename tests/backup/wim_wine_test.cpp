@@ -117,9 +117,10 @@ TEST_F(WimOnWindows, NotAWimAnEmptyWimAndAMissingFile) {
 
 // Drives the real window from a second thread: OK without a selection (the
 // box is answered), the list's texts, then the third row and OK; or the
-// window's close.
+// window's close; or the Esc key.
 struct WindowRobot {
   bool pick_third = true;
+  bool escape = false;
   bool saw_box = false;
   int items = -1;
   std::wstring size_cell;
@@ -141,6 +142,11 @@ struct WindowRobot {
       r->items = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
       if (r->items > 0) break;
       ::Sleep(20);
+    }
+    if (r->escape) {
+      ::SetForegroundWindow(w);
+      ::PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
+      return 0;
     }
     if (!r->pick_third) {
       ::PostMessageW(w, WM_CLOSE, 0, 0);
@@ -171,7 +177,7 @@ struct WindowRobot {
 
 bool HaveDisplay() { return ::GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) > 0; }
 
-TEST_F(WimOnWindows, TheWindowPicksTheThirdImageOrIsClosed) {
+TEST_F(WimOnWindows, TheWindowPicksTheThirdImageOrIsClosedOrEscaped) {
   if (!HaveDisplay()) GTEST_SKIP() << "windows need a display";
   p_.real_boxes = true;
   ui::win32::InstallIndexWindowView(::GetModuleHandleW(nullptr));
@@ -200,6 +206,16 @@ TEST_F(WimOnWindows, TheWindowPicksTheThirdImageOrIsClosed) {
   ::CloseHandle(t);
   EXPECT_EQ(Choice().image_path, "");
   EXPECT_EQ(Choice().image_index, 3);
+
+  WindowRobot escaper;
+  escaper.escape = true;
+  Choice().image_path = "E:\\wims\\single.wim";
+  t = ::CreateThread(nullptr, 0, WindowRobot::Run, &escaper, 0, nullptr);
+  EXPECT_FALSE(ShowImageIndexWindow(0));
+  ::WaitForSingleObject(t, INFINITE);
+  ::CloseHandle(t);
+  EXPECT_EQ(escaper.items, 1);
+  EXPECT_EQ(Choice().image_path, "");
 }
 
 }  // namespace

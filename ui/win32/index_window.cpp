@@ -107,8 +107,9 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     }
     case WM_COMMAND:
-      if (LOWORD(wp) == kIndexOkId) Fire(names::kIndexOk, "click");
-      if (LOWORD(wp) == kIndexCancelId) Fire(names::kIndexCancel, "click");
+      // Enter and Esc arrive as IDOK and IDCANCEL through the dialog keys.
+      if (LOWORD(wp) == kIndexOkId || LOWORD(wp) == IDOK) Fire(names::kIndexOk, "click");
+      if (LOWORD(wp) == kIndexCancelId || LOWORD(wp) == IDCANCEL) Fire(names::kIndexCancel, "click");
       if (s) Sync(*s);
       return 0;
     case WM_NOTIFY: {
