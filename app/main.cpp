@@ -13,6 +13,7 @@
 #include "core/startup.h"
 #include "core/window_names.h"
 #include "ui/model.h"
+#include "ui/win32/index_window.h"
 #include "ui/win32/view.h"
 
 #if defined(MV_HAVE_WIN32_PLATFORM)
@@ -50,6 +51,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   mv::SetPlatform(&platform);
 #endif
 
+  mv::ui::win32::InstallIndexWindowView(instance);
   mv::ui::win32::MainWindow window(mv::ui::MainModel());
   const UINT close_after = CloseAfterMs();
   window.OnCreated([&window, close_after] {

@@ -18,9 +18,10 @@
 # Every stand-in, file or program, must hold the text "MV_OSR STAND-IN" (the
 # build checks it): the program tells stand-ins from real tools by it.
 
-# The WIM tool and its library.
-mv_payload(Libwim   PATH "tools/libwim-15.dll" BASE WORK RULE ALWAYS VENDOR libwim-15.dll STANDIN libwim-15.dll.standin)
-mv_payload(Wimlib   PATH "tools/wimlib.exe"    BASE WORK RULE ALWAYS VENDOR wimlib.exe    STANDIN wimlib.exe.standin)
+# The WIM tool and its library (cross-built from the wimlib source by
+# tools/wimlib in the 32-bit build when the source is there).
+mv_payload(Libwim   PATH "tools/libwim-15.dll" BASE WORK RULE ALWAYS VENDOR libwim-15.dll TARGET libwim_dll STANDIN libwim-15.dll.standin)
+mv_payload(Wimlib   PATH "tools/wimlib.exe"    BASE WORK RULE ALWAYS VENDOR wimlib.exe    TARGET wimlib_exe STANDIN wimlib.exe.standin)
 
 # The download engine (the project's own; it needs no companion files, so
 # nothing is carried for its "download" folder).

@@ -10,7 +10,7 @@
 set -euo pipefail
 
 PKGS=(
-  cmake ninja-build g++ make pkg-config
+  cmake ninja-build g++ make pkg-config autoconf automake libtool
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 mingw-w64-tools binutils-mingw-w64-i686
   wine wine64 wine32:i386
   xvfb xauth imagemagick fonts-wqy-microhei x11-utils xdotool

@@ -1,18 +1,20 @@
 #!/usr/bin/env python3
 """The import check rejects what XP cannot load and passes what it can.
 
-    test_importcheck.py CHECKER TICK64_EXE XPCLEAN_EXE EMBEDS_EXE
+    test_importcheck.py CHECKER TICK64_EXE XPCLEAN_EXE EMBEDS_EXE VISTA_DLL
 """
 import subprocess
 import sys
 import tempfile
 import unittest
 
-CHECKER, TICK64, CLEAN, EMBEDS = sys.argv[1:5]
+CHECKER, TICK64, CLEAN, EMBEDS, VISTA_DLL = sys.argv[1:6]
 
 
-def run(*files, list_file=None):
-    cmd = [sys.executable, CHECKER] + (["--list", list_file] if list_file else []) + list(files)
+def run(*files, list_file=None, exceptions=None):
+    cmd = [sys.executable, CHECKER] + (["--list", list_file] if list_file else [])
+    cmd += ["--exceptions", exceptions] if exceptions else []
+    cmd += list(files)
     p = subprocess.run(cmd, capture_output=True, text=True, timeout=60)
     return p.returncode, p.stdout + p.stderr
 
@@ -49,6 +51,25 @@ class ImportCheck(unittest.TestCase):
         rc, out = run(CLEAN, list_file=f.name)
         self.assertEqual(rc, 1, out)
         self.assertIn("imports DLL", out)
+
+    def test_a_listed_library_is_allowed_by_its_export_name_only(self):
+        with tempfile.NamedTemporaryFile("w", suffix=".txt", delete=False) as none:
+            none.write("# nothing allowed\n")
+        rc, out = run(VISTA_DLL, exceptions=none.name)
+        self.assertEqual(rc, 1, out)
+        with tempfile.NamedTemporaryFile("w", suffix=".txt", delete=False) as f:
+            f.write("VistaLib.dll: needs Vista for its timer\n")
+        rc, out = run(VISTA_DLL, exceptions=f.name)
+        self.assertEqual(rc, 0, out)
+        self.assertIn("allowed (needs Vista for its timer)", out)
+        self.assertIn("GetTickCount64", out)
+        # The exception names a library; a program importing the same
+        # function still fails.
+        rc, out = run(VISTA_DLL, TICK64, exceptions=f.name)
+        self.assertEqual(rc, 1, out)
+        # The shipped list allows the carried wimlib library and nothing else.
+        rc, out = run(VISTA_DLL)
+        self.assertEqual(rc, 1, out)
 
     def test_a_file_that_is_not_a_program_is_an_error_not_a_pass(self):
         with tempfile.NamedTemporaryFile("wb", suffix=".exe", delete=False) as f:

@@ -5,8 +5,11 @@ Reads the import table (and the delay-load import table) of each PE file
 given, and of every PE file embedded in its resources (the tools the program
 writes out of itself), and fails when one of them imports a function or a DLL
 of the forbidden list (xp-forbidden.txt next to this script, or --list).
+A few carried libraries that need a later Windows are allowed by the name in
+their export directory (xp-exceptions.txt, or --exceptions): their findings
+are printed as allowed, with the reason, and do not fail the check.
 
-    importcheck.py [--list FILE] [--quiet] PE_FILE...
+    importcheck.py [--list FILE] [--exceptions FILE] [--quiet] PE_FILE...
 
 Exit status: 0 clean, 1 forbidden imports found, 2 a file cannot be read as PE.
 """
@@ -118,6 +121,14 @@ class Pe:
                 pos += 32
         return out
 
+    def export_name(self):
+        """The module name of the export directory, "" when there is none."""
+        rva, size = self.directory(0)
+        if not rva:
+            return ""
+        (name,) = struct.unpack_from("<I", self.data, self.offset(rva) + 12)
+        return self.cstr(name) if name else ""
+
     def resources(self):
         """(path, bytes) of every resource leaf, path like "RCDATA/XLDL/2052"."""
         rva, size = self.directory(2)
@@ -166,14 +177,30 @@ def load_list(path):
     return funcs, dlls
 
 
+def load_exceptions(path):
+    """{lower-case module name: reason} from lines "name: reason"."""
+    out = {}
+    if not path or not os.path.exists(path):
+        return out
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.split("#", 1)[0].strip()
+            if not line:
+                continue
+            name, _, reason = line.partition(":")
+            out[name.strip().lower()] = reason.strip()
+    return out
+
+
 def matches(name, patterns):
     name = name.lower()
     return any(fnmatch.fnmatchcase(name, p) for p in patterns)
 
 
-def check(pe, funcs, dlls, report):
+def check(pe, funcs, dlls, report, exceptions=None):
     """Checks one image and, recursively, the PE images in its resources.
     Returns (images checked, imports checked, findings)."""
+    exceptions = exceptions or {}
     images, count, findings = 1, 0, []
     for dll, func in pe.imports():
         if func is None:
@@ -190,8 +217,14 @@ def check(pe, funcs, dlls, report):
             inner = Pe(blob, "%s!%s" % (pe.label, path))
         except PeError:
             continue  # data that merely starts with MZ
-        i, c, f = check(inner, funcs, dlls, report)
+        i, c, f = check(inner, funcs, dlls, report, exceptions)
         images, count, findings = images + i, count + c, findings + f
+    module = pe.export_name().lower()
+    if module in exceptions:
+        own = [f for f in findings if f.startswith(pe.label + ":")]
+        for line in own:
+            report("allowed (%s): %s" % (exceptions[module], line))
+        findings = [f for f in findings if f not in own]
     return images, count, findings
 
 
@@ -199,16 +232,18 @@ def main(argv):
     here = os.path.dirname(os.path.abspath(__file__))
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--list", default=os.path.join(here, "xp-forbidden.txt"))
+    ap.add_argument("--exceptions", default=os.path.join(here, "xp-exceptions.txt"))
     ap.add_argument("--quiet", action="store_true")
     ap.add_argument("files", nargs="+")
     args = ap.parse_args(argv)
     funcs, dlls = load_list(args.list)
+    exceptions = load_exceptions(args.exceptions)
     bad = False
     for path in args.files:
         try:
             with open(path, "rb") as f:
                 pe = Pe(f.read(), os.path.basename(path))
-            images, count, findings = check(pe, funcs, dlls, print)
+            images, count, findings = check(pe, funcs, dlls, print, exceptions)
         except (OSError, PeError, struct.error) as e:
             print("%s: cannot read as a PE file: %s" % (path, e), file=sys.stderr)
             return 2
