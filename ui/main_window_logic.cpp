@@ -1,5 +1,6 @@
 #include "ui/main_window_logic.h"
 
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -253,7 +254,9 @@ void RegisterHandlers() {
   });
   SetHandler(names::kAboutWindowTitle, "created", [](const std::string& arg) {
     // The about window passes its handle in decimal.
-    if (WindowOps* ops = Ops()) ops->AttachShadow(static_cast<WindowRef>(std::stoull(arg.empty() ? "0" : arg)));
+    const WindowRef window = static_cast<WindowRef>(std::strtoull(arg.c_str(), nullptr, 10));
+    if (WindowOps* ops = Ops())
+      if (window) ops->AttachShadow(window);
   });
   Click(names::kHelpButton, [] { plat().ShellOpen(HelpPageUrl()); });
   Click(names::kForumButton, OnForumButton);

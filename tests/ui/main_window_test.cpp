@@ -332,6 +332,7 @@ TEST_F(Window, TitleAreaHandlersGoThroughTheWindow) {
   Click(n::kMenuAboutItem);
   Click(n::kAboutCloseButton);
   Fire(n::kAboutWindowTitle, "created", "4660");
+  Fire(n::kAboutWindowTitle, "created", "not a window");  // nothing to attach to
   EXPECT_EQ(ops_.Calls(), (std::vector<std::string>{"menu:800,82", "minimize", "drag", "about", "about-close",
                                                      "shadow:4660"}));
   // The hint balloon at the pointer.
