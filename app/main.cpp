@@ -12,6 +12,7 @@
 
 #include "core/startup.h"
 #include "core/window_names.h"
+#include "ui/main_window_logic.h"
 #include "ui/model.h"
 #include "ui/win32/index_window.h"
 #include "ui/win32/view.h"
@@ -52,11 +53,21 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 #endif
 
   mv::ui::win32::InstallIndexWindowView(instance);
+
+  // Every handler of the window, the start-up's window steps and the
+  // engine's links, before the window exists.
+  mv::ui::InstallMainWindowLogic();
+
   mv::ui::win32::MainWindow window(mv::ui::MainModel());
   const UINT close_after = CloseAfterMs();
+  window.OnCloseRequest([] { return mv::ui::ConfirmExit(); });
   window.OnCreated([&window, close_after] {
     RunStartUp(window);
     if (close_after) window.CloseAfter(close_after);
+#if defined(MV_HAVE_WIN32_PLATFORM)
+    // Step 0 of the wizard: the survey of the machine.
+    mv::ui::OnStartUpFinished();
+#endif
   });
   if (!window.Create(instance, true)) return 1;
 

@@ -227,6 +227,28 @@ class StartUp(unittest.TestCase):
         self.assertEqual(win.get("Size"), "800x560")
         self.assertEqual(p.returncode, 0)
 
+    def check_survey(self, work, messages):
+        """Step 0's survey ran on this machine: its lines in the log (the
+        values depend on the host, so only their shapes) and the report
+        for the PE."""
+        def one(pattern):
+            found = [m for m in messages if re.fullmatch(pattern, m)]
+            self.assertEqual(len(found), 1, (pattern, messages))
+        one(r"电脑型号：.* (台式机电脑|笔记本电脑)")
+        one(r"操作系统：.*")
+        one(r"系统盘符：C:\\")
+        one(r"固件模式：(BIOS|UEFI) \+ (MBR|GPT|DYNMBR|DYNGPT)?")
+        one(r"处理器：.*")
+        one(r"主板：.*")
+        one(r"内存：\d+\.\d GB")
+        one(r"硬盘：.+")
+        one(r"StartMode = (Legacy|UEFI)")
+        with open(os.path.join(work, "config.ini"), "rb") as f:
+            ini = f.read().decode("gbk")
+        self.assertIn("[info]", ini)
+        self.assertRegex(ini, r"(?m)^SystemName=.+$")
+        self.assertRegex(ini, r"(?m)^StartMode=[01]\r?$")
+
     def payload_targets(self):
         """(id, base, path) of every file the tool-file pass writes."""
         if not ARGS.payload_manifest:
@@ -276,6 +298,7 @@ class StartUp(unittest.TestCase):
             again = stamp_time(message[: -len(" main_sub")])
             self.assertIsNotNone(again, message)
             self.assertIn((again - stamp_time(stamp)).total_seconds(), (0, -1, 1))
+            self.check_survey(work, [m for _, m in lines])
             written = [m for _, m in lines if m.startswith("WriteFile_")]
             self.assertEqual(written, ["WriteFile_bcdedit.exe", "WriteFile_boot.sdi", "WriteFile_bootsect.exe"])
             for i, (_, m) in enumerate(lines):
