@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 
+#include "backup/backup_page.h"
 #include "core/startup.h"
 #include "core/window_names.h"
 #include "ui/model.h"
@@ -48,6 +49,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 #if defined(MV_HAVE_WIN32_PLATFORM)
   static mv::Win32Platform platform;
   mv::SetPlatform(&platform);
+  mv::InstallBackupPage();
 #endif
 
   mv::ui::win32::MainWindow window(mv::ui::MainModel());
