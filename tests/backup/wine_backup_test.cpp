@@ -55,7 +55,21 @@ std::string GetWide(const std::u16string& path) {
   return out;
 }
 
+// Removes a folder of the test's own drives or of its documents folder only:
+// a new prefix links the user's folders to the Linux home, which must never
+// be touched (wine-setup.sh gives the documents folder a marker file).
+bool Ours(const std::u16string& path) {
+  if (path.size() >= 4 && (path.compare(0, 3, u"D:\\") == 0 || path.compare(0, 3, u"E:\\") == 0)) return true;
+  const std::u16string docs = plat().ShellFolderWide(5);
+  return !docs.empty() && path.compare(0, docs.size() + 1, docs + u"\\") == 0 &&
+         ::GetFileAttributesW(Long(docs + u"\\mv-test-docs.marker").c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 void RemoveTree(const std::u16string& path) {
+  if (!Ours(path)) {
+    ADD_FAILURE() << "refusing to remove a folder that is not the test's";
+    return;
+  }
   std::vector<WideEntry> entries;
   if (!plat().ListFolderWide(path, entries)) return;
   for (const WideEntry& e : entries) {
@@ -86,10 +100,19 @@ class WineBackup : public ::testing::Test {
     SetBackupLinks(BackupLinks());
     ui::MainModel().SetWidth(names::kDataBackupBar1, 309);
     for (const char* item : names::kDataItems) ui::MainModel().SetChecked(item, false);
+    // The documents folder must be the test's own (wine-setup.sh): emptied
+    // here, all but its marker.
     docs_ = win_.ShellFolderWide(5);
     ASSERT_FALSE(docs_.empty());
-    RemoveTree(docs_);
-    ASSERT_TRUE(win_.CreateFolderWide(docs_));
+    ASSERT_NE(::GetFileAttributesW(Long(docs_ + u"\\mv-test-docs.marker").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the documents folder is not the test's own";
+    std::vector<WideEntry> entries;
+    ASSERT_TRUE(win_.ListFolderWide(docs_, entries));
+    for (const WideEntry& e : entries) {
+      if (e.name == u"mv-test-docs.marker") continue;
+      if (e.is_directory) RemoveTree(docs_ + u"\\" + e.name);
+      else ::DeleteFileW(Long(docs_ + u"\\" + e.name).c_str());
+    }
   }
   void TearDown() override {
     WaitDataBackup(~0u);
@@ -165,7 +188,7 @@ TEST_F(WineBackup, RestorePointsOnRealDrives) {
 
 TEST_F(WineBackup, DocumentsWithNamesOutsideGbkAndLongPathsArriveWhole) {
   std::u16string deep = docs_;
-  for (int i = 0; i < 6; ++i) {
+  for (int i = 0; deep.size() <= 300; ++i) {
     deep += u"\\\u6df1\u5c42\u6587\u4ef6\u5939abcdefghijklmnopqrstuvwxyz0123456789" + std::u16string(1, u'0' + i);
     ASSERT_TRUE(win_.CreateFolderWide(deep));
   }
@@ -190,7 +213,7 @@ TEST_F(WineBackup, DocumentsWithNamesOutsideGbkAndLongPathsArriveWhole) {
   want.erase(u".hidden\\secret.txt");
   EXPECT_EQ(Tree(bak_), want);
   ASSERT_EQ(win_.boxes.size(), 1u);
-  EXPECT_EQ(win_.boxes[0], "资料备份完成！\r\n共备份 5 个文件。");
+  EXPECT_EQ(win_.boxes[0], "资料备份完成！\r\n共备份 6 个文件。");  // with the marker
 }
 
 TEST_F(WineBackup, CancelLeavesNoPartialFile) {
@@ -206,7 +229,7 @@ TEST_F(WineBackup, CancelLeavesNoPartialFile) {
   CancelDataBackup();
   ASSERT_TRUE(WaitDataBackup(60000));
   auto copied = Tree(bak_);
-  EXPECT_LT(copied.size(), static_cast<size_t>(kFiles));
+  EXPECT_LT(copied.size(), static_cast<size_t>(kFiles) + 1);
   for (const auto& kv : copied) EXPECT_EQ(kv.second, GetWide(docs_ + u"\\" + kv.first)) << "partial file";
   EXPECT_EQ(win_.boxes.at(0), "程序正在备份资料，是否取消！");
 }
