@@ -954,6 +954,7 @@ bool FakePlatform::CopyFileWithProgress(const Text& from, const Text& to, const 
 
 // ---- Files by UTF-16 path ------------------------------------------------------
 
+
 bool FakePlatform::PutFileWide(const std::u16string& path, const std::string& content) {
   return PutFile(ExtFromWide(path), content);
 }
@@ -965,7 +966,8 @@ bool FakePlatform::ListFolderWide(const std::u16string& folder, std::vector<Wide
   LockGuard g(impl_->mu);
   fs::path dir;
   std::error_code ec;
-  if (!impl_->Map(ExtFromWide(folder), dir) || !fs::is_directory(dir, ec)) return false;
+  if (!impl_->Map(ExtFromWide(folder), dir)) return false;
+  if (!fs::is_directory(dir, ec)) return false;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
     WideEntry e;
     e.name = WideFromExt(GbkName(it->path().filename()));
@@ -987,20 +989,21 @@ bool FakePlatform::CreateFolderWide(const std::u16string& path) {
 
 bool FakePlatform::CopyFileWide(const std::u16string& from, const std::u16string& to,
                                 const std::function<bool()>& keep_going) {
-  fs::path a, b;
+  fs::path a, b, la, lb;
   {
     LockGuard g(impl_->mu);
     std::error_code ec;
-    if (!impl_->Map(ExtFromWide(from), a) || !impl_->Map(ExtFromWide(to), b) || !fs::is_regular_file(a, ec)) {
-      return false;
-    }
-    if (fs::exists(b, ec) && fs::equivalent(a, b, ec)) return false;
-    if (fs::is_directory(b, ec) || impl_->ReadOnly(b) || impl_->IsOpen(b)) return false;
+    if (!impl_->Map(ExtFromWide(from), a) || !impl_->Map(ExtFromWide(to), b)) return false;
+    la = a;
+    lb = b;
+    if (!fs::is_regular_file(la, ec)) return false;
+    if (fs::exists(lb, ec) && fs::equivalent(la, lb, ec)) return false;
+    if (fs::is_directory(lb, ec) || impl_->ReadOnly(b) || impl_->IsOpen(b)) return false;
   }
   // Into a side file first, then over the target in one rename.
-  fs::path part = b;
+  fs::path part = lb;
   part += ".mvpart";
-  std::FILE* in = OpenHost(a, "rb");
+  std::FILE* in = OpenHost(la, "rb");
   if (!in) return false;
   std::FILE* out = OpenHost(part, "wb");
   if (!out) {
@@ -1025,7 +1028,7 @@ bool FakePlatform::CopyFileWide(const std::u16string& from, const std::u16string
   ok = std::fclose(out) == 0 && ok;
   std::error_code ec;
   LockGuard g(impl_->mu);
-  if (ok) fs::rename(part, b, ec);
+  if (ok) fs::rename(part, lb, ec);
   if (!ok || ec) {
     fs::remove(part, ec);
     return false;
