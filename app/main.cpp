@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 
+#include "backup/backup_page.h"
 #include "core/startup.h"
 #include "core/window_names.h"
 #include "ui/main_window_logic.h"
@@ -50,6 +51,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 #if defined(MV_HAVE_WIN32_PLATFORM)
   static mv::Win32Platform platform;
   mv::SetPlatform(&platform);
+  mv::InstallBackupPage();
 #endif
 
   mv::ui::win32::InstallIndexWindowView(instance);

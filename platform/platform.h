@@ -69,6 +69,17 @@ enum RegRoot : int {
   kHkeyCurrentUser = 1,
   kHkeyLocalMachine = 2,
   kHkeyUsers = 3,
+  kHkeyCurrentConfig = 4,
+};
+
+// Registry value types.
+enum : uint32_t {
+  kRegNone = 0,
+  kRegSz = 1,
+  kRegExpandSz = 2,
+  kRegBinary = 3,
+  kRegDword = 4,
+  kRegMultiSz = 7,
 };
 
 struct LocalTime {
@@ -83,6 +94,13 @@ struct DirEntry {
   bool is_directory = false;
   uint64_t size = 0;
   LocalTime created;     // creation time, local
+};
+
+// A folder entry by its UTF-16 name (names outside GBK stay intact).
+struct WideEntry {
+  std::u16string name;
+  bool is_directory = false;
+  uint64_t size = 0;
 };
 
 // An opaque handle for platform objects (threads, open files, modules).
@@ -148,6 +166,24 @@ class Platform {
   using CopyProgress = std::function<bool(uint64_t total, uint64_t copied)>;
   virtual bool CopyFileWithProgress(const Text& from, const Text& to, const CopyProgress& progress) = 0;
 
+  // ---- Files by UTF-16 path ---------------------------------------------
+  // For the user's own files, whose names need not fit code page 936 and
+  // whose paths may be longer than 260 characters. Paths are absolute drive
+  // paths ("D:\\a\\b") with single backslashes; any length is accepted.
+  // Every entry of a folder except "." and ".."; false when the folder cannot
+  // be listed.
+  virtual bool ListFolderWide(const std::u16string& folder, std::vector<WideEntry>& out) = 0;
+  // Creates one folder level; true when the folder exists afterwards.
+  virtual bool CreateFolderWide(const std::u16string& path) = 0;
+  // Copies a file, replacing an existing target. The target is either the
+  // complete copy or left as it was: no partial file remains, also when the
+  // copy fails or keep_going (asked between blocks, may be empty) returns
+  // false, which cancels it.
+  virtual bool CopyFileWide(const std::u16string& from, const std::u16string& to,
+                            const std::function<bool()>& keep_going) = 0;
+  // A shell folder (CSIDL as ShellFolder) in UTF-16; empty on failure.
+  virtual std::u16string ShellFolderWide(int csidl) = 0;
+
   // ---- Drives and well-known folders ------------------------------------
   // Drive type of a root such as "D:\\" or "D:".
   virtual int DriveType(const Text& root) = 0;
@@ -172,6 +208,21 @@ class Platform {
   virtual bool RegWriteDword(RegRoot root, const Text& key, const Text& name, uint32_t value) = 0;
   virtual bool RegRemoveValue(RegRoot root, const Text& key, const Text& name) = 0;
   virtual std::vector<Text> RegSubKeys(RegRoot root, const Text& key) = 0;
+  // Raw access for the registry class. Values of the text types (1, 2, 7)
+  // cross as GBK bytes with their terminating zero(s); other types as stored.
+  // True when the key can be opened (or, with create, was created or opened).
+  virtual bool RegKeyOpens(RegRoot root, const Text& key, bool create) = 0;
+  // A value's type and bytes; false when the key or the value is missing.
+  virtual bool RegReadRaw(RegRoot root, const Text& key, const Text& name, uint32_t& type, Bytes& data) = 0;
+  // Sets a value of any type, creating missing keys.
+  virtual bool RegWriteRaw(RegRoot root, const Text& key, const Text& name, uint32_t type, const Bytes& data) = 0;
+  // The key's values (name, type) in enumeration order; false when the key
+  // cannot be opened.
+  virtual bool RegListValues(RegRoot root, const Text& key, std::vector<std::pair<Text, uint32_t>>& values) = 0;
+  // Deletes a key that has no subkeys.
+  virtual bool RegRemoveKey(RegRoot root, const Text& key) = 0;
+  // Writes the key's changes to disk.
+  virtual bool RegFlush(RegRoot root, const Text& key) = 0;
 
   // ---- INI (profile) files, with the semantics of the Windows profile API -
   // Section and key names match regardless of case; other keys are kept.
@@ -213,6 +264,10 @@ class Platform {
   virtual WindowRef FirstVisibleOwnWindow() = 0;
   virtual int AskWithCaptions(const Text& text, uint32_t flags, const Text& caption, WindowRef owner,
                               const std::vector<Text>& button_captions) = 0;
+  // A modal text input box (prompt, title, an edit field holding `initial`,
+  // OK and Cancel). True with the typed text on OK; false on Cancel.
+  virtual bool AskText(const Text& prompt, const Text& title, const Text& initial, WindowRef owner,
+                       Text& answer) = 0;
 
   // ---- Threads -----------------------------------------------------------
   // Starts a worker thread; the creator does not wait.

@@ -56,6 +56,7 @@ constexpr char kDataSelectAll[] = "选择框_全选";
 constexpr const char* kDataItems[4] = {"选择框_我的文档", "选择框_收藏夹", "选择框_桌面", "选择框_驱动"};
 constexpr char kHintBalloon[] = "气泡_备份资料";
 constexpr char kHintText[] = "请按右下角按钮继续操作";
+constexpr char kDataFolderLabel[] = "标签_资料目录";  // the data backup folder's path
 
 // Step 2: the catalogue browser and the selection label.
 constexpr char kCatalogueBrowser[] = "超文本浏览框1";

@@ -26,10 +26,60 @@ namespace {
 
 // ---- Host file system ----------------------------------------------------
 // Names on the host are the GBK bytes themselves on Linux and their UTF-16
-// form in the Windows builds.
+// form in the Windows builds. Characters that GBK cannot hold (the files the
+// UTF-16 operations make) travel inside the fake's paths as "\x01" + their
+// UTF-8 bytes + "\x02", and are kept that way on a Linux host.
+constexpr char kWideOpen = '\x01', kWideClose = '\x02';
+
+// Extended GBK (with escapes) from UTF-16.
+std::string ExtFromWide(const std::u16string& w) {
+  std::string out;
+  for (size_t i = 0; i < w.size();) {
+    size_t n = (w[i] >= 0xD800 && w[i] < 0xDC00 && i + 1 < w.size()) ? 2 : 1;
+    std::u16string c = w.substr(i, n);
+    std::string g = fake::Utf16ToGbk(c);
+    if (c != u"?" && (g == "?" || fake::GbkToUtf16(g) != c)) {
+      uint32_t cp = n == 2 ? 0x10000 + ((c[0] - 0xD800) << 10) + (c[1] - 0xDC00) : c[0];
+      out += kWideOpen;
+      if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+      } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      }
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+      out += kWideClose;
+    } else {
+      out += g;
+    }
+    i += n;
+  }
+  return out;
+}
+
+// UTF-16 from extended GBK.
+std::u16string WideFromExt(const std::string& ext) {
+  std::u16string out;
+  size_t i = 0;
+  while (i < ext.size()) {
+    size_t open = ext.find(kWideOpen, i);
+    out += fake::GbkToUtf16(ext.substr(i, open == std::string::npos ? std::string::npos : open - i));
+    if (open == std::string::npos) break;
+    size_t close = ext.find(kWideClose, open);
+    if (close == std::string::npos) close = ext.size();
+    out += fake::Utf8ToUtf16(ext.substr(open + 1, close - open - 1));
+    i = close + 1;
+  }
+  return out;
+}
+
 fs::path HostName(const std::string& gbk) {
 #if defined(_WIN32)
-  std::u16string w = fake::GbkToUtf16(gbk);
+  std::u16string w = WideFromExt(gbk);
   return fs::path(std::wstring(w.begin(), w.end()));
 #else
   return fs::path(gbk);
@@ -39,7 +89,7 @@ fs::path HostName(const std::string& gbk) {
 std::string GbkName(const fs::path& p) {
 #if defined(_WIN32)
   std::wstring w = p.wstring();
-  return fake::Utf16ToGbk(std::u16string(w.begin(), w.end()));
+  return ExtFromWide(std::u16string(w.begin(), w.end()));
 #else
   return p.string();
 #endif
@@ -73,10 +123,15 @@ std::string CleanComponent(std::string c) {
 
 struct RegValue {
   Text name;        // as first written
-  bool is_dword = false;
-  Text text;
-  uint32_t dword = 0;
+  uint32_t type = kRegSz;
+  Bytes data;       // text types: GBK bytes with their terminator(s)
 };
+
+Bytes TextBytes(const Text& t) {
+  Bytes b(t.begin(), t.end());
+  b.push_back(0);
+  return b;
+}
 
 struct RegKey {
   Text name;        // last component as first written
@@ -149,6 +204,7 @@ struct FakePlatform::Impl {
   int ended_with = -1;
 
   std::deque<int> answers;
+  std::deque<std::pair<bool, Text>> text_answers;
   int default_answer = kResOk;
   std::function<int(const FakeDialog&)> dialog_handler;
   std::vector<FakeDialog> dialogs;
@@ -901,6 +957,93 @@ bool FakePlatform::CopyFileWithProgress(const Text& from, const Text& to, const 
   return true;
 }
 
+// ---- Files by UTF-16 path ------------------------------------------------------
+
+
+bool FakePlatform::PutFileWide(const std::u16string& path, const std::string& content) {
+  return PutFile(ExtFromWide(path), content);
+}
+
+std::string FakePlatform::FileTextWide(const std::u16string& path) { return FileText(ExtFromWide(path)); }
+
+bool FakePlatform::ListFolderWide(const std::u16string& folder, std::vector<WideEntry>& out) {
+  out.clear();
+  LockGuard g(impl_->mu);
+  fs::path dir;
+  std::error_code ec;
+  if (!impl_->Map(ExtFromWide(folder), dir)) return false;
+  if (!fs::is_directory(dir, ec)) return false;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    WideEntry e;
+    e.name = WideFromExt(GbkName(it->path().filename()));
+    e.is_directory = it->is_directory(ec);
+    if (!e.is_directory) e.size = it->file_size(ec);
+    out.push_back(e);
+  }
+  return !ec;
+}
+
+bool FakePlatform::CreateFolderWide(const std::u16string& path) {
+  LockGuard g(impl_->mu);
+  fs::path p;
+  std::error_code ec;
+  if (!impl_->Map(ExtFromWide(path), p)) return false;
+  fs::create_directory(p, ec);
+  return fs::is_directory(p, ec);
+}
+
+bool FakePlatform::CopyFileWide(const std::u16string& from, const std::u16string& to,
+                                const std::function<bool()>& keep_going) {
+  fs::path a, b, la, lb;
+  {
+    LockGuard g(impl_->mu);
+    std::error_code ec;
+    if (!impl_->Map(ExtFromWide(from), a) || !impl_->Map(ExtFromWide(to), b)) return false;
+    la = a;
+    lb = b;
+    if (!fs::is_regular_file(la, ec)) return false;
+    if (fs::exists(lb, ec) && fs::equivalent(la, lb, ec)) return false;
+    if (fs::is_directory(lb, ec) || impl_->ReadOnly(b) || impl_->IsOpen(b)) return false;
+  }
+  // Into a side file first, then over the target in one rename.
+  fs::path part = lb;
+  part += ".mvpart";
+  std::FILE* in = OpenHost(la, "rb");
+  if (!in) return false;
+  std::FILE* out = OpenHost(part, "wb");
+  if (!out) {
+    std::fclose(in);
+    return false;
+  }
+  bool ok = true;
+  std::vector<uint8_t> buf(1 << 16);
+  while (ok) {
+    if (keep_going && !keep_going()) {
+      ok = false;
+      break;
+    }
+    size_t n = std::fread(buf.data(), 1, buf.size(), in);
+    if (n == 0) {
+      ok = !std::ferror(in);
+      break;
+    }
+    if (std::fwrite(buf.data(), 1, n, out) != n) ok = false;
+  }
+  std::fclose(in);
+  ok = std::fclose(out) == 0 && ok;
+  std::error_code ec;
+  LockGuard g(impl_->mu);
+  if (ok) fs::rename(part, lb, ec);
+  if (!ok || ec) {
+    fs::remove(part, ec);
+    return false;
+  }
+  impl_->attributes.erase(b.native());
+  return true;
+}
+
+std::u16string FakePlatform::ShellFolderWide(int csidl) { return WideFromExt(ShellFolder(csidl)); }
+
 // ---- Drives and folders --------------------------------------------------------
 
 int FakePlatform::DriveType(const Text& root) {
@@ -944,35 +1087,29 @@ Text FakePlatform::ShellFolder(int csidl) {
 bool FakePlatform::RegReadString(RegRoot root, const Text& key, const Text& name, Text& value) {
   LockGuard g(impl_->mu);
   RegValue* v = impl_->FindValue(root, key, name);
-  if (!v || v->is_dword) return false;
-  value = v->text;
+  if (!v || (v->type != kRegSz && v->type != kRegExpandSz)) return false;
+  value.assign(v->data.begin(), v->data.end());
+  while (!value.empty() && value.back() == '\0') value.pop_back();
   return true;
 }
 
 bool FakePlatform::RegReadDword(RegRoot root, const Text& key, const Text& name, uint32_t& value) {
   LockGuard g(impl_->mu);
   RegValue* v = impl_->FindValue(root, key, name);
-  if (!v || !v->is_dword) return false;
-  value = v->dword;
+  if (!v || v->type != kRegDword || v->data.size() < 4) return false;
+  value = static_cast<uint32_t>(v->data[0]) | (static_cast<uint32_t>(v->data[1]) << 8) |
+          (static_cast<uint32_t>(v->data[2]) << 16) | (static_cast<uint32_t>(v->data[3]) << 24);
   return true;
 }
 
 bool FakePlatform::RegWriteString(RegRoot root, const Text& key, const Text& name, const Text& value) {
-  LockGuard g(impl_->mu);
-  RegValue& v = impl_->CreateKey(root, key)->values[FoldCase(name)];
-  if (v.name.empty()) v.name = name;
-  v.is_dword = false;
-  v.text = value;
-  return true;
+  return RegWriteRaw(root, key, name, kRegSz, TextBytes(value));
 }
 
 bool FakePlatform::RegWriteDword(RegRoot root, const Text& key, const Text& name, uint32_t value) {
-  LockGuard g(impl_->mu);
-  RegValue& v = impl_->CreateKey(root, key)->values[FoldCase(name)];
-  if (v.name.empty()) v.name = name;
-  v.is_dword = true;
-  v.dword = value;
-  return true;
+  Bytes b = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16),
+             static_cast<uint8_t>(value >> 24)};
+  return RegWriteRaw(root, key, name, kRegDword, b);
 }
 
 bool FakePlatform::RegRemoveValue(RegRoot root, const Text& key, const Text& name) {
@@ -980,6 +1117,60 @@ bool FakePlatform::RegRemoveValue(RegRoot root, const Text& key, const Text& nam
   auto k = impl_->registry.find(Impl::RegPath(root, key));
   return k != impl_->registry.end() && k->second.values.erase(FoldCase(name)) > 0;
 }
+
+bool FakePlatform::RegKeyOpens(RegRoot root, const Text& key, bool create) {
+  if (root < kHkeyClassesRoot || root > kHkeyCurrentConfig) return false;
+  LockGuard g(impl_->mu);
+  if (create) {
+    impl_->CreateKey(root, key);
+    return true;
+  }
+  std::string path = Impl::RegPath(root, key);
+  return path.find('\\') == std::string::npos || impl_->registry.count(path) > 0;
+}
+
+bool FakePlatform::RegReadRaw(RegRoot root, const Text& key, const Text& name, uint32_t& type, Bytes& data) {
+  LockGuard g(impl_->mu);
+  RegValue* v = impl_->FindValue(root, key, name);
+  if (!v) return false;
+  type = v->type;
+  data = v->data;
+  return true;
+}
+
+bool FakePlatform::RegWriteRaw(RegRoot root, const Text& key, const Text& name, uint32_t type, const Bytes& data) {
+  if (root < kHkeyClassesRoot || root > kHkeyCurrentConfig) return false;
+  LockGuard g(impl_->mu);
+  RegValue& v = impl_->CreateKey(root, key)->values[FoldCase(name)];
+  if (v.name.empty()) v.name = name;
+  v.type = type;
+  v.data = data;
+  return true;
+}
+
+bool FakePlatform::RegListValues(RegRoot root, const Text& key, std::vector<std::pair<Text, uint32_t>>& values) {
+  values.clear();
+  if (!RegKeyOpens(root, key, false)) return false;
+  LockGuard g(impl_->mu);
+  auto k = impl_->registry.find(Impl::RegPath(root, key));
+  if (k == impl_->registry.end()) return true;
+  for (const auto& v : k->second.values) values.emplace_back(v.second.name, v.second.type);
+  return true;
+}
+
+bool FakePlatform::RegRemoveKey(RegRoot root, const Text& key) {
+  LockGuard g(impl_->mu);
+  std::string path = Impl::RegPath(root, key);
+  if (path.find('\\') == std::string::npos) return false;  // a root stays
+  auto k = impl_->registry.find(path);
+  if (k == impl_->registry.end()) return false;
+  auto child = impl_->registry.lower_bound(path + "\\");
+  if (child != impl_->registry.end() && child->first.compare(0, path.size() + 1, path + "\\") == 0) return false;
+  impl_->registry.erase(k);
+  return true;
+}
+
+bool FakePlatform::RegFlush(RegRoot root, const Text& key) { return RegKeyOpens(root, key, false); }
 
 std::vector<Text> FakePlatform::RegSubKeys(RegRoot root, const Text& key) {
   LockGuard g(impl_->mu);
@@ -1104,6 +1295,40 @@ int FakePlatform::ShowMessageBox(const Text& text, uint32_t flags, const Text& c
   d.flags = flags;
   d.owner = owner;
   return impl_->Answer(d);
+}
+
+bool FakePlatform::AskText(const Text& prompt, const Text& title, const Text& initial, WindowRef owner,
+                           Text& answer) {
+  FakeDialog d;
+  d.text = prompt;
+  d.caption = title;
+  d.owner = owner;
+  d.input_box = true;
+  d.input = initial;
+  bool ok = true;
+  Text typed = initial;
+  {
+    LockGuard g(impl_->mu);
+    if (!impl_->text_answers.empty()) {
+      ok = impl_->text_answers.front().first;
+      typed = impl_->text_answers.front().second;
+      impl_->text_answers.pop_front();
+    }
+    d.answer = ok ? kResOk : kResCancel;
+    impl_->dialogs.push_back(d);
+  }
+  if (ok) answer = typed;
+  return ok;
+}
+
+void FakePlatform::QueueTextAnswer(const Text& text) {
+  LockGuard g(impl_->mu);
+  impl_->text_answers.emplace_back(true, text);
+}
+
+void FakePlatform::QueueTextCancel() {
+  LockGuard g(impl_->mu);
+  impl_->text_answers.emplace_back(false, Text());
 }
 
 int FakePlatform::AskWithCaptions(const Text& text, uint32_t flags, const Text& caption, WindowRef owner,

@@ -44,6 +44,8 @@ struct FakeDialog {
   uint32_t flags = 0;
   WindowRef owner = 0;
   std::vector<Text> buttons;    // the seven captions of AskWithCaptions; empty for a plain box
+  bool input_box = false;       // an AskText box: text is the prompt, input the initial text
+  Text input;
   int answer = 0;               // what the fake answered
 };
 
@@ -71,6 +73,9 @@ class FakePlatform : public Platform {
   bool PutFile(const Text& path, const std::string& content);
   // Reads a file's bytes; empty when missing.
   std::string FileText(const Text& path);
+  // The same by UTF-16 path (names outside GBK; any length).
+  bool PutFileWide(const std::u16string& path, const std::string& content);
+  std::string FileTextWide(const std::u16string& path);
   void SetSystemDirectory(const Text& dir);
   void SetWindowsDirectory(const Text& dir);
   void SetTempDirectory(const Text& dir);
@@ -117,6 +122,10 @@ class FakePlatform : public Platform {
   // Called for every box (after it is recorded) when set; its result is the answer.
   void SetDialogHandler(std::function<int(const FakeDialog&)> handler);
   std::vector<FakeDialog> Dialogs();
+  // Answers for the next text input boxes: OK with the text, or Cancel.
+  // With the queue empty the box is confirmed with its initial text.
+  void QueueTextAnswer(const Text& text);
+  void QueueTextCancel();
   void ClearDialogs();
 
   // ---- Set-up: clock and events ------------------------------------------
@@ -169,6 +178,11 @@ class FakePlatform : public Platform {
   bool ReadWholeFile(const Text& path, Bytes& out) override;
   int64_t FileSize(const Text& path) override;
   std::vector<DirEntry> ListFolder(const Text& pattern) override;
+  bool ListFolderWide(const std::u16string& folder, std::vector<WideEntry>& out) override;
+  bool CreateFolderWide(const std::u16string& path) override;
+  bool CopyFileWide(const std::u16string& from, const std::u16string& to,
+                    const std::function<bool()>& keep_going) override;
+  std::u16string ShellFolderWide(int csidl) override;
   Handle OpenRead(const Text& path) override;
   Handle OpenAppendShared(const Text& path) override;
   int64_t Read(Handle file, void* buffer, uint32_t size) override;
@@ -189,6 +203,12 @@ class FakePlatform : public Platform {
   bool RegWriteDword(RegRoot root, const Text& key, const Text& name, uint32_t value) override;
   bool RegRemoveValue(RegRoot root, const Text& key, const Text& name) override;
   std::vector<Text> RegSubKeys(RegRoot root, const Text& key) override;
+  bool RegKeyOpens(RegRoot root, const Text& key, bool create) override;
+  bool RegReadRaw(RegRoot root, const Text& key, const Text& name, uint32_t& type, Bytes& data) override;
+  bool RegWriteRaw(RegRoot root, const Text& key, const Text& name, uint32_t type, const Bytes& data) override;
+  bool RegListValues(RegRoot root, const Text& key, std::vector<std::pair<Text, uint32_t>>& values) override;
+  bool RegRemoveKey(RegRoot root, const Text& key) override;
+  bool RegFlush(RegRoot root, const Text& key) override;
 
   Text IniRead(const Text& file, const Text& section, const Text& key, const Text& def) override;
   bool IniWrite(const Text& file, const Text& section, const Text& key, const Text& value) override;
@@ -203,6 +223,8 @@ class FakePlatform : public Platform {
   int ShowMessageBox(const Text& text, uint32_t flags, const Text& caption, WindowRef owner) override;
   int AskWithCaptions(const Text& text, uint32_t flags, const Text& caption, WindowRef owner,
                       const std::vector<Text>& button_captions) override;
+  bool AskText(const Text& prompt, const Text& title, const Text& initial, WindowRef owner,
+               Text& answer) override;
 
   Handle StartThread(std::function<void()> body) override;
   void RequestStop(Handle thread) override;

@@ -352,6 +352,7 @@ HKEY RootKey(RegRoot r) {
     case kHkeyCurrentUser: return HKEY_CURRENT_USER;
     case kHkeyLocalMachine: return HKEY_LOCAL_MACHINE;
     case kHkeyUsers: return HKEY_USERS;
+    case kHkeyCurrentConfig: return HKEY_CURRENT_CONFIG;
   }
   return HKEY_CURRENT_USER;
 }

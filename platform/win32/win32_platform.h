@@ -42,6 +42,11 @@ class Win32Platform : public Platform {
   bool ReadWholeFile(const Text& path, Bytes& out) override;
   int64_t FileSize(const Text& path) override;
   std::vector<DirEntry> ListFolder(const Text& pattern) override;
+  bool ListFolderWide(const std::u16string& folder, std::vector<WideEntry>& out) override;
+  bool CreateFolderWide(const std::u16string& path) override;
+  bool CopyFileWide(const std::u16string& from, const std::u16string& to,
+                    const std::function<bool()>& keep_going) override;
+  std::u16string ShellFolderWide(int csidl) override;
   Handle OpenRead(const Text& path) override;
   Handle OpenAppendShared(const Text& path) override;
   int64_t Read(Handle file, void* buffer, uint32_t size) override;
@@ -62,6 +67,12 @@ class Win32Platform : public Platform {
   bool RegWriteDword(RegRoot root, const Text& key, const Text& name, uint32_t value) override;
   bool RegRemoveValue(RegRoot root, const Text& key, const Text& name) override;
   std::vector<Text> RegSubKeys(RegRoot root, const Text& key) override;
+  bool RegKeyOpens(RegRoot root, const Text& key, bool create) override;
+  bool RegReadRaw(RegRoot root, const Text& key, const Text& name, uint32_t& type, Bytes& data) override;
+  bool RegWriteRaw(RegRoot root, const Text& key, const Text& name, uint32_t type, const Bytes& data) override;
+  bool RegListValues(RegRoot root, const Text& key, std::vector<std::pair<Text, uint32_t>>& values) override;
+  bool RegRemoveKey(RegRoot root, const Text& key) override;
+  bool RegFlush(RegRoot root, const Text& key) override;
 
   Text IniRead(const Text& file, const Text& section, const Text& key, const Text& def) override;
   bool IniWrite(const Text& file, const Text& section, const Text& key, const Text& value) override;
@@ -76,6 +87,8 @@ class Win32Platform : public Platform {
   int ShowMessageBox(const Text& text, uint32_t flags, const Text& caption, WindowRef owner) override;
   int AskWithCaptions(const Text& text, uint32_t flags, const Text& caption, WindowRef owner,
                       const std::vector<Text>& button_captions) override;
+  bool AskText(const Text& prompt, const Text& title, const Text& initial, WindowRef owner,
+               Text& answer) override;
 
   Handle StartThread(std::function<void()> body) override;
   void RequestStop(Handle thread) override;

@@ -310,6 +310,125 @@ TEST_F(Contract, IniReadsFilesWrittenByOthers) {
   EXPECT_FALSE(p_->FileExists(dir_ + "nofolder"));
 }
 
+// ---- Files by UTF-16 path -------------------------------------------------------------
+
+TEST_F(Contract, WideFilesKeepNamesOutsideGbkAndPassTheLengthLimit) {
+  const std::u16string base = p_->AnsiToWide(dir_);  // ends with "\"
+  const std::u16string folder = base + u"\u30c6\u30b9\u30c8 \U0001F600";  // テスト and an emoji
+  ASSERT_TRUE(p_->CreateFolderWide(folder));
+  EXPECT_TRUE(p_->CreateFolderWide(folder));  // already there
+  std::string content(100000, '\0');
+  for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 31 + (i >> 8));
+  ASSERT_TRUE(p_->WriteWholeFile(dir_ + "src.bin", {B(content)}));
+  const std::u16string name = u"\u4e2d\u6587 \u00e9\U0001F4C4.bin";
+  ASSERT_TRUE(p_->CopyFileWide(base + u"src.bin", folder + u"\\" + name, nullptr));
+  std::vector<WideEntry> list;
+  ASSERT_TRUE(p_->ListFolderWide(folder, list));
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_TRUE(list[0].name == name);
+  EXPECT_FALSE(list[0].is_directory);
+  EXPECT_EQ(list[0].size, content.size());
+  std::vector<WideEntry> none;
+  EXPECT_FALSE(p_->ListFolderWide(base + u"missing", none));
+  EXPECT_FALSE(p_->CreateFolderWide(base + u"missing\\child"));  // one level only
+  ASSERT_TRUE(p_->CreateFolderWide(base + u"\u7a7a"));
+  ASSERT_TRUE(p_->ListFolderWide(base + u"\u7a7a", none));
+  EXPECT_TRUE(none.empty());
+
+#if defined(_WIN32)
+  // The fake of the Windows builds keeps its files through the C runtime,
+  // which stops at 260 characters: long paths are held natively and by the adapter.
+  if (std::string(env_->name()) == "fake") return;
+#endif
+  // Folders nested past 260 characters, a file in the deepest, and back.
+  std::u16string deep = folder;
+  while (deep.size() < 320) {
+    deep += u"\\\u6df1\u5c42abcdefghijklmnopqrstuvwxyz0123456789";
+    ASSERT_TRUE(p_->CreateFolderWide(deep)) << env_->name() << " at " << deep.size();
+  }
+  ASSERT_TRUE(p_->CopyFileWide(folder + u"\\" + name, deep + u"\\x.bin", nullptr));
+  ASSERT_TRUE(p_->ListFolderWide(deep, list));
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].size, content.size());
+  ASSERT_TRUE(p_->CopyFileWide(deep + u"\\x.bin", base + u"back.bin", nullptr));
+  EXPECT_EQ(Read(dir_ + "back.bin"), content);
+
+}
+
+TEST_F(Contract, WideCopyReplacesWholeOrLeavesTheTargetAsItWas) {
+  const std::u16string base = p_->AnsiToWide(dir_);
+  ASSERT_TRUE(p_->WriteWholeFile(dir_ + "old.txt", {B("old")}));
+  ASSERT_TRUE(p_->WriteWholeFile(dir_ + "new.bin", {B(std::string(300000, 'n'))}));
+  // A missing source and a cancelled copy leave the target and nothing else.
+  EXPECT_FALSE(p_->CopyFileWide(base + u"none.bin", base + u"old.txt", nullptr));
+  EXPECT_FALSE(p_->CopyFileWide(base + u"new.bin", base + u"old.txt", [] { return false; }));
+  EXPECT_EQ(Read(dir_ + "old.txt"), "old");
+  std::vector<WideEntry> list;
+  ASSERT_TRUE(p_->ListFolderWide(base, list));
+  EXPECT_EQ(list.size(), 2u) << env_->name() << ": a side file was left";
+  // A cancel half-way through a new file leaves no file at all.
+  int calls = 0;
+  EXPECT_FALSE(p_->CopyFileWide(base + u"new.bin", base + u"half.bin", [&calls] { return ++calls < 2; }));
+  EXPECT_FALSE(p_->FileExists(dir_ + "half.bin"));
+  ASSERT_TRUE(p_->ListFolderWide(base, list));
+  EXPECT_EQ(list.size(), 2u);
+  // A copy that completes replaces the target.
+  EXPECT_TRUE(p_->CopyFileWide(base + u"new.bin", base + u"old.txt", [] { return true; }));
+  EXPECT_EQ(Read(dir_ + "old.txt"), std::string(300000, 'n'));
+}
+
+// ---- Raw registry ------------------------------------------------------------------------
+
+TEST_F(Contract, RawRegistryValuesOfEveryType) {
+  const Text key = "Software\\MarvoltContract\\Raw";
+  p_->RegRemoveKey(kHkeyCurrentUser, key + "\\Child");  // an earlier run's
+  p_->RegRemoveKey(kHkeyCurrentUser, key);
+  EXPECT_FALSE(p_->RegKeyOpens(kHkeyCurrentUser, key, false));
+  ASSERT_TRUE(p_->RegKeyOpens(kHkeyCurrentUser, key, true));
+  EXPECT_TRUE(p_->RegKeyOpens(kHkeyCurrentUser, key, false));
+  const Bytes sz = B(std::string("系统\0", 5)), multi = B(std::string("a\0二\0\0", 6));
+  const Bytes dword = {0x43, 0x42, 0x41, 0x00}, bin = {0, 1, 2, 0xFF};
+  ASSERT_TRUE(p_->RegWriteRaw(kHkeyCurrentUser, key, "sz", kRegSz, sz));
+  ASSERT_TRUE(p_->RegWriteRaw(kHkeyCurrentUser, key, "ex", kRegExpandSz, sz));
+  ASSERT_TRUE(p_->RegWriteRaw(kHkeyCurrentUser, key, "multi", kRegMultiSz, multi));
+  ASSERT_TRUE(p_->RegWriteRaw(kHkeyCurrentUser, key, "dw", kRegDword, dword));
+  ASSERT_TRUE(p_->RegWriteRaw(kHkeyCurrentUser, key + "\\Child", "bin", kRegBinary, bin));
+  uint32_t type = 0;
+  Bytes got;
+  ASSERT_TRUE(p_->RegReadRaw(kHkeyCurrentUser, key, "SZ", type, got));
+  EXPECT_EQ(type, kRegSz);
+  EXPECT_EQ(got, sz);
+  ASSERT_TRUE(p_->RegReadRaw(kHkeyCurrentUser, key, "ex", type, got));
+  EXPECT_EQ(type, kRegExpandSz);
+  ASSERT_TRUE(p_->RegReadRaw(kHkeyCurrentUser, key, "multi", type, got));
+  EXPECT_EQ(type, kRegMultiSz);
+  EXPECT_EQ(got, multi);
+  ASSERT_TRUE(p_->RegReadRaw(kHkeyCurrentUser, key, "dw", type, got));
+  EXPECT_EQ(type, kRegDword);
+  EXPECT_EQ(got, dword);
+  uint32_t d = 0;
+  EXPECT_TRUE(p_->RegReadDword(kHkeyCurrentUser, key, "dw", d));
+  EXPECT_EQ(d, 0x414243u);
+  Text s;
+  EXPECT_TRUE(p_->RegReadString(kHkeyCurrentUser, key, "sz", s));
+  EXPECT_EQ(s, "系统");
+  ASSERT_TRUE(p_->RegReadRaw(kHkeyCurrentUser, key + "\\Child", "bin", type, got));
+  EXPECT_EQ(type, kRegBinary);
+  EXPECT_EQ(got, bin);
+  EXPECT_FALSE(p_->RegReadRaw(kHkeyCurrentUser, key, "none", type, got));
+  std::vector<std::pair<Text, uint32_t>> values;
+  ASSERT_TRUE(p_->RegListValues(kHkeyCurrentUser, key, values));
+  std::set<std::pair<Text, uint32_t>> seen(values.begin(), values.end());
+  EXPECT_EQ(seen, (std::set<std::pair<Text, uint32_t>>{
+                      {"sz", kRegSz}, {"ex", kRegExpandSz}, {"multi", kRegMultiSz}, {"dw", kRegDword}}));
+  EXPECT_FALSE(p_->RegListValues(kHkeyCurrentUser, key + "\\None", values));
+  EXPECT_TRUE(p_->RegFlush(kHkeyCurrentUser, key));
+  EXPECT_FALSE(p_->RegRemoveKey(kHkeyCurrentUser, key));  // it has a subkey
+  EXPECT_TRUE(p_->RegRemoveKey(kHkeyCurrentUser, key + "\\Child"));
+  EXPECT_TRUE(p_->RegRemoveKey(kHkeyCurrentUser, key));
+  EXPECT_FALSE(p_->RegKeyOpens(kHkeyCurrentUser, key, false));
+}
+
 // ---- Registry ------------------------------------------------------------------------
 
 TEST_F(Contract, RegistryRoundTrips) {

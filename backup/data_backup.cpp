@@ -1,0 +1,396 @@
+// The data backup: see data_backup.h.
+#include "backup/data_backup.h"
+
+#include "backup/inf.h"
+#include "backup/requests.h"
+#include "backup/restore_points.h"
+#include "boot/boot_names.h"
+#include "core/log.h"
+#include "core/state.h"
+#include "core/text.h"
+#include "platform/names.h"
+#include "platform/sync.h"
+#include "support/registry.h"
+#include "ui/main_names.h"
+#include "ui/model.h"
+
+namespace mv {
+
+namespace {
+
+const char kClassRoot[] = "HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\Class";
+
+struct Worker {
+  Mutex mu;
+  Handle thread = kNoHandle;
+  bool running = false;
+};
+
+Worker& State() {
+  static Worker* w = new Worker;
+  return *w;
+}
+
+std::u16string Join(const std::u16string& folder, const std::u16string& name) {
+  if (!folder.empty() && folder.back() == u'\\') return folder + name;
+  return folder + u'\\' + name;
+}
+
+Text Ansi(const std::u16string& w) { return plat().WideToAnsi(w); }
+std::u16string WideOf(const Text& t) { return plat().AnsiToWide(t); }
+
+void SetStep(const Text& text) { ui::MainModel().SetText(names::kDataBackupStep, text); }
+void SetPercent(const Text& text) { ui::MainModel().SetText(names::kDataBackupPercent, text); }
+int FullWidth() { return ui::MainModel().Width(names::kDataBackupBar1); }
+void GrowBar(int by) {
+  ui::MainModel().SetWidth(names::kDataBackupBar2, ui::MainModel().Width(names::kDataBackupBar2) + by);
+}
+
+// The end state of the progress (after the last item or a cancel).
+void ProgressDone() {
+  ui::MainModel().SetWidth(names::kDataBackupBar2, FullWidth());
+  SetStep("备份资料：完成");
+  SetPercent("100%");
+  ui::MainModel().SetEnabled(names::kDataBackupCancel, false);
+}
+
+Text FileNameOf(const Text& path) {
+  size_t cut = LastSeparator(path);
+  return cut == Text::npos ? path : path.substr(cut + 1);
+}
+
+Text WithoutExtension(const Text& name) {
+  size_t dot = name.rfind('.');
+  return dot == Text::npos ? name : name.substr(0, dot);
+}
+
+bool CopyOne(const Text& from, const Text& to, CopyTally& tally) {
+  if (!plat().FileExists(from)) return true;  // an optional file that is not there
+  if (plat().CopyFileWide(WideOf(from), WideOf(to), [] { return plat().Checkpoint(); })) {
+    ++tally.copied;
+    return true;
+  }
+  if (!plat().Checkpoint()) return false;
+  ++tally.failed;
+  Log("备份失败：" + from);
+  return true;
+}
+
+// Copies one folder of the user's (documents, desktop, favourites) into bakfile\<name>.
+bool BackUpFolder(int csidl, const Text& name, CopyTally& tally) {
+  const std::u16string source = plat().ShellFolderWide(csidl);
+  plat().CreateFolder(DataBackupFolder());
+  const Text dest = DataBackupFolder() + "\\" + name;
+  plat().CreateFolder(dest);
+  if (source.empty()) return true;
+  return CopyFolderTree(source, WideOf(dest), tally);
+}
+
+// Driver-store method (Vista and later): the package folders of the driver store.
+bool StoreCopy(const DriverRecord& r, size_t position, const Text& bak, CopyTally& tally) {
+  const Text desc = TrimText(r.description);
+  SetStep("驱动备份：" + desc);
+  const Text inf = plat().WindowsDirectory() + "\\inf\\" + r.inf_name;
+  const Text catalog = InfValue(inf, "Version", "CatalogFile");
+  Text package = FileNameOf(inf);
+  if (!catalog.empty()) {
+    package = catalog;
+    if (package.size() >= 4 && UpperAscii(package.substr(package.size() - 4)) == ".CAT") {
+      package = package.substr(0, package.size() - 4) + ".inf";
+    }
+  }
+  const Text store = plat().SystemDirectory() + "\\DriverStore\\FileRepository\\";
+  bool first = true;
+  for (const DirEntry& e : plat().ListFolder(store + WithoutExtension(package) + "*")) {
+    if (!e.is_directory) continue;
+    Text dest = bak + DriverFolderName(desc);
+    if (!first) dest += " (" + std::to_string(position) + ")";
+    first = false;
+    plat().CreateFolder(dest);
+    if (!CopyFolderTree(WideOf(store + e.name), WideOf(dest), tally)) return false;
+    if (plat().OnWindowThread()) plat().ProcessPendingEvents();
+  }
+  return true;
+}
+
+// INF-directed method (XP/2003 and unknown versions): the INF, its catalog
+// and the files its install section copies.
+bool InfCopy(const DriverRecord& r, const Text& bak, CopyTally& tally) {
+  const Text desc = TrimText(r.description);
+  const Text win_inf = plat().WindowsDirectory() + "\\inf\\";
+  const Text inf = win_inf + r.inf_name;
+  const Text dest = bak + DriverFolderName(desc) + "\\";
+  plat().CreateFolder(dest.substr(0, dest.size() - 1));
+  Log(desc + "|" + dest);
+  SetStep("驱动备份：" + desc);
+  const Text catalog = InfValue(inf, "Version", "CatalogFile");
+  const Text inf_base = WithoutExtension(r.inf_name);
+  if (!catalog.empty()) {
+    const Text cat_file = plat().SystemDirectory() + "\\catroot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\" +
+                          inf_base + ".cat";
+    if (plat().FileExists(cat_file) && !CopyOne(cat_file, dest + CleanInfValue(catalog), tally)) return false;
+    const Text cat_base = WithoutExtension(CleanInfValue(catalog));
+    if (!CopyOne(inf, dest + cat_base + ".inf", tally)) return false;
+    if (!CopyOne(win_inf + inf_base + ".pnf", dest + cat_base + ".pnf", tally)) return false;
+  } else {
+    if (!CopyOne(inf, dest + r.inf_name, tally)) return false;
+    if (!CopyOne(win_inf + inf_base + ".pnf", dest + inf_base + ".pnf", tally)) return false;
+  }
+  for (const Text& line : ReadInfSection(inf, r.section)) {
+    size_t eq = line.find('=');
+    if (eq == Text::npos) continue;
+    Text key = line.substr(0, eq);
+    for (char& c : key) {
+      if (c == '\t') c = ' ';
+    }
+    key = TrimText(key);
+    const Text value = TrimText(line.substr(eq + 1));
+    if (key == "Include") {
+      if (!value.empty() && !CopyOne(win_inf + value, dest + value, tally)) return false;
+    } else if (key == "CopyFiles") {
+      for (Text part : SplitText(value, ",")) {
+        part = CleanInfValue(part);
+        if (part.empty() || part[0] == '@') continue;  // "@file": a single file, no section
+        Text source = ResolveDestination(InfValue(inf, "DestinationDirs", part));
+        if (source.empty()) source = ResolveDestination(InfValue(inf, "DestinationDirs", "DefaultDestDir"));
+        if (source.empty()) continue;
+        for (const Text& file_line : ReadInfSection(inf, part)) {
+          Text name = file_line.substr(0, file_line.find(','));
+          for (char& c : name) {
+            if (c == '\t') c = ' ';
+          }
+          name = CleanInfValue(name);
+          if (name.empty()) continue;
+          if (!CopyOne(source + name, dest + name, tally)) return false;
+          if (plat().OnWindowThread()) plat().ProcessPendingEvents();
+        }
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CopyFolderTree(const std::u16string& source, const std::u16string& destination, CopyTally& tally) {
+  if (!plat().Checkpoint()) return false;
+  std::vector<WideEntry> entries;
+  if (!plat().ListFolderWide(source, entries)) return true;  // a missing folder copies nothing
+  bool any_file = false;
+  for (const WideEntry& e : entries) any_file = any_file || !e.is_directory;
+  if (!any_file) plat().CreateFolderWide(destination);
+  for (const WideEntry& e : entries) {
+    if (e.is_directory) continue;
+    if (!plat().Checkpoint()) return false;
+    plat().CreateFolderWide(destination);
+    const std::u16string from = Join(source, e.name);
+    if (plat().CopyFileWide(from, Join(destination, e.name), [] { return plat().Checkpoint(); })) {
+      ++tally.copied;
+    } else {
+      // A cancel removes the file being copied: it is not a failure.
+      if (!plat().Checkpoint()) return false;
+      ++tally.failed;
+      Log("备份失败：" + Ansi(from));
+    }
+  }
+  for (const WideEntry& e : entries) {
+    if (!e.is_directory || (!e.name.empty() && e.name[0] == u'.')) continue;
+    if (!CopyFolderTree(Join(source, e.name), Join(destination, e.name), tally)) return false;
+    plat().CreateFolderWide(Join(destination, e.name));
+  }
+  return true;
+}
+
+int WindowsVersionCodeOf(const Text& version_text) {
+  const Text v = version_text.substr(0, 3);
+  static const char* const kVersions[9] = {"5.0", "5.1", "5.2", "6.0", "6.1", "6.2", "6.3", "6.4", "10."};
+  for (int i = 0; i < 9; ++i) {
+    if (v == kVersions[i]) return i + 1;
+  }
+  return -1;
+}
+
+int WindowsVersionCode() { return WindowsVersionCodeOf(plat().FileVersionText(plat().SystemDirectory() + "\\cmd.exe")); }
+
+Text DriverFolderName(const Text& description) {
+  Text out;
+  for (size_t i = 0; i < description.size();) {
+    size_t n = GbkCharLength(description, i);
+    char c = description[i];
+    if (n == 1 && (c == '\\' || c == '/' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' ||
+                   c == '|' || static_cast<unsigned char>(c) < 0x20)) {
+      out += '_';
+    } else {
+      out.append(description, i, n);
+    }
+    i += n;
+  }
+  return out;
+}
+
+std::vector<DriverRecord> ListDrivers() {
+  std::vector<DriverRecord> list;
+  Registry reg;
+  std::vector<Text> classes;
+  reg.EnumSubKeys(kClassRoot, classes);
+  for (const Text& cls : classes) {
+    const Text class_key = Text(kClassRoot) + "\\" + cls;
+    std::vector<Text> instances;
+    reg.EnumSubKeys(class_key, instances);
+    for (const Text& inst : instances) {
+      const Text key = class_key + "\\" + inst;
+      DriverRecord r;
+      r.description = reg.ReadText(key, "DriverDesc");
+      if (r.description.empty()) continue;
+      r.class_name = reg.ReadText(class_key, "Class");
+      r.provider = reg.ReadText(key, "ProviderName");
+      r.version = reg.ReadText(key, "DriverVersion");
+      r.inf_name = reg.ReadText(key, "InfPath");
+      r.section = reg.ReadText(key, "InfSection") + reg.ReadText(key, "InfSectionExt");
+      if (r.provider == "Microsoft") continue;
+      Log(r.description + "|" + r.class_name + "|" + r.provider + "|" + r.version + "|" + r.inf_name + "|" +
+          r.section);
+      list.push_back(r);
+    }
+  }
+  return list;
+}
+
+bool BackUpDrivers(CopyTally& tally) { return BackUpDriversAs(-2, tally); }
+
+bool BackUpDriversAs(int version_code, CopyTally& tally) {
+  Log("DriverBak_SUB");
+  const std::vector<DriverRecord> list = ListDrivers();
+  if (list.empty()) return true;
+  plat().CreateFolder(DataBackupFolder());
+  const Text bak = DataBackupFolder() + "\\DriverBak\\";
+  plat().CreateFolder(bak.substr(0, bak.size() - 1));
+  void* cookie = nullptr;
+  const bool x64 = plat().HasWow64Directory();
+  if (x64) {
+    Log("x64");
+    cookie = plat().DisableFsRedirection();
+  }
+  const int code = version_code == -2 ? WindowsVersionCode() : version_code;
+  bool ok = true;
+  if (code > 3) {
+    for (size_t i = 0; i < list.size() && ok; ++i) ok = StoreCopy(list[i], i + 1, bak, tally);
+  } else {
+    Log("Ver <= 3");
+    for (size_t i = 0; i < list.size() && ok; ++i) ok = InfCopy(list[i], bak, tally);
+  }
+  if (x64) plat().RevertFsRedirection(cookie);
+  return ok;
+}
+
+Text DataBackupSummary(const CopyTally& tally) {
+  if (tally.failed == 0) return "资料备份完成！\r\n共备份 " + std::to_string(tally.copied) + " 个文件。";
+  return "资料备份未全部完成：已备份 " + std::to_string(tally.copied) + " 个文件，" + std::to_string(tally.failed) +
+         " 个文件未能备份（详见日志 MV_OSR.log）。";
+}
+
+void BackUpData() {
+  ui::WindowModel& m = ui::MainModel();
+  CopyTally tally;
+  m.SetEnabled(names::kDataBackupCancel, true);
+  m.SetWidth(names::kDataBackupBar2, 15);
+
+  SetPercent("10%");
+  SetStep("备份资料：硬件驱动");
+  if (m.Checked(names::kDataItems[3]) && !BackUpDrivers(tally)) return;
+  GrowBar(98);
+
+  struct Item {
+    const char* percent;
+    const char* step;
+    int box;
+    int csidl;
+    const char* folder;
+  };
+  static const Item kItems[3] = {{"30%", "备份资料：我的文档", 0, 5, "我的文档"},
+                                 {"60%", "备份资料：桌面", 2, 16, "桌面"},
+                                 {"80%", "备份资料：收藏夹", 1, 6, "收藏夹"}};
+  for (int i = 0; i < 3; ++i) {
+    if (!plat().Checkpoint()) return;
+    SetPercent(kItems[i].percent);
+    SetStep(kItems[i].step);
+    if (m.Checked(names::kDataItems[kItems[i].box]) && !BackUpFolder(kItems[i].csidl, kItems[i].folder, tally)) {
+      return;
+    }
+    if (i < 2) GrowBar(98);
+  }
+  if (!plat().Checkpoint()) return;
+  ProgressDone();
+  Log("资料备份：已复制 " + std::to_string(tally.copied) + " 个文件，失败 " + std::to_string(tally.failed) + " 个");
+
+  if (Links().job_finished) Links().job_finished();
+  if (m.Selected(names::kDataBackupButton)) {
+    m.SetVisible(names::kNextButton, true);
+    if (Links().data_only_navigate) Links().data_only_navigate();
+    plat().ShowMessageBox(DataBackupSummary(tally), kMbOk | (tally.failed ? kMbIconWarning : kMbIconInformation),
+                          "提示", BackupOwner());
+  }
+}
+
+Handle StartDataBackup() {
+  Worker& w = State();
+  Handle old;
+  {
+    LockGuard g(w.mu);
+    if (w.running) return kNoHandle;
+    w.running = true;
+    old = w.thread;
+    w.thread = kNoHandle;
+  }
+  if (old != kNoHandle) {
+    plat().JoinThread(old, ~0u);
+    plat().ReleaseThread(old);
+  }
+  Handle h = plat().StartThread([&w] {
+    BackUpData();
+    LockGuard g(w.mu);
+    w.running = false;
+  });
+  LockGuard g(w.mu);
+  w.thread = h;
+  if (h == kNoHandle) w.running = false;
+  return h;
+}
+
+Handle DataBackupThread() {
+  LockGuard g(State().mu);
+  return State().thread;
+}
+
+bool WaitDataBackup(uint32_t timeout_ms) {
+  Handle h = DataBackupThread();
+  if (h == kNoHandle) return true;
+  if (!plat().JoinThread(h, timeout_ms)) return false;
+  LockGuard g(State().mu);
+  if (State().thread == h) {
+    plat().ReleaseThread(h);
+    State().thread = kNoHandle;
+  }
+  return true;
+}
+
+void CancelDataBackup() {
+  if (plat().ShowMessageBox("程序正在备份资料，是否取消！", kMbYesNo | kMbIconQuestion, "提示", BackupOwner()) !=
+      kResYes) {
+    return;
+  }
+  Handle h = DataBackupThread();
+  if (h != kNoHandle) {
+    // The worker stops at its next file (a file being copied is removed).
+    plat().RequestStop(h);
+    for (int waited = 0; waited < 2000 && !plat().JoinThread(h, 0); waited += 50) plat().SleepPumping(50);
+    if (!plat().JoinThread(h, 0)) plat().RequestStop(h);
+  }
+  if (Links().job_cancelled) Links().job_cancelled();
+  ui::MainModel().SetText(names::kSelectionLabel, "");
+  Choice().file_name.clear();
+  Choice().url.clear();
+  ProgressDone();
+}
+
+}  // namespace mv
