@@ -42,15 +42,27 @@ complete() {
   done
   [ -s "$1/system.reg" ]
 }
+# Prefixes made before the user's folders were unlinked from the Linux home
+# are made again.
+home_unlinked() {
+  ! find "$1/drive_c/users" -mindepth 2 -maxdepth 2 -type l 2>/dev/null | grep -q .
+}
 
 make_template() {
   local t=$1
-  [ -f "$t/.mv-ready" ] && complete "$t" && return 0
+  [ -f "$t/.mv-ready" ] && complete "$t" && home_unlinked "$t" && return 0
   rm -rf "$t"
   WINEPREFIX=$t /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
   WINEPREFIX=$t /usr/lib/wine/wineserver -w
   complete "$t" || { echo "wine-prefix.sh: wineboot left $t incomplete" >&2; exit 1; }
   rm -f "$t/dosdevices/z:"
+  # wineboot links the user's Documents, Desktop, ... to the Linux home
+  # folder: a test that writes or empties them would reach the real home.
+  # Every prefix gets folders of its own instead.
+  local link
+  for link in "$t"/drive_c/users/*/*; do
+    if [ -L "$link" ]; then rm -f "$link"; mkdir -p "$link"; fi
+  done
   # Make the Chinese fonts the ones GDI+ and the dialogs find.
   local font
   for font in 'Microsoft YaHei' 'SimSun' '宋体'; do
@@ -61,7 +73,7 @@ make_template() {
   touch "$t/.mv-ready"
 }
 
-if [ ! -f "$prefix/.mv-ready" ] || ! complete "$prefix"; then
+if [ ! -f "$prefix/.mv-ready" ] || ! complete "$prefix" || ! home_unlinked "$prefix"; then
   if [ "$(realpath -m "$prefix")" = "$(realpath -m "$template")" ]; then
     make_template "$prefix"
   else
