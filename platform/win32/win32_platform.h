@@ -76,6 +76,7 @@ class Win32Platform : public Platform {
   int ShowMessageBox(const Text& text, uint32_t flags, const Text& caption, WindowRef owner) override;
   int AskWithCaptions(const Text& text, uint32_t flags, const Text& caption, WindowRef owner,
                       const std::vector<Text>& button_captions) override;
+  Text PickImageFile(WindowRef owner, const Text& title, const Text& filter, const Text& initial_name) override;
 
   Handle StartThread(std::function<void()> body) override;
   void RequestStop(Handle thread) override;
@@ -96,6 +97,7 @@ class Win32Platform : public Platform {
   Text FormatTime(const LocalTime& t, const Text& pattern) override;
 
   Bytes FetchUrl(const Text& url) override;
+  int64_t UrlContentLength(const Text& url) override;
   Text GetCookies(const Text& url, uint32_t flags) override;
   bool SetCookie(const Text& url, const Text& name, const Text& data) override;
   void ClearUrlCache() override;
