@@ -12,6 +12,7 @@
 
 #include "core/startup.h"
 #include "core/window_names.h"
+#include "download/reinstall.h"
 #include "ui/model.h"
 #include "ui/win32/view.h"
 
@@ -49,6 +50,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   static mv::Win32Platform platform;
   mv::SetPlatform(&platform);
 #endif
+  // The reinstall flow's handlers (catalogue links, pause, cancels).
+  mv::InstallReinstallFlow();
 
   mv::ui::win32::MainWindow window(mv::ui::MainModel());
   const UINT close_after = CloseAfterMs();
