@@ -13,6 +13,7 @@
 #include "backup/backup_page.h"
 #include "core/startup.h"
 #include "core/window_names.h"
+#include "download/reinstall.h"
 #include "ui/main_window_logic.h"
 #include "ui/model.h"
 #include "ui/win32/index_window.h"
@@ -53,6 +54,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   mv::SetPlatform(&platform);
   mv::InstallBackupPage();
 #endif
+  // The reinstall flow's handlers (catalogue links, pause, cancels).
+  mv::InstallReinstallFlow();
 
   mv::ui::win32::InstallIndexWindowView(instance);
 

@@ -18,6 +18,7 @@ std::atomic<ProgressView> g_view{ProgressView::kDownloadPage};
 // for the whole run, as the first pass of a new file measures against them.
 std::atomic<int64_t> g_prev_copied{0};
 std::atomic<int64_t> g_prev_hashed{0};
+std::atomic<uint32_t> g_wait_generation{0};
 
 std::string SizeText(int64_t bytes, const char* small_unit, const char* large_unit) {
   const Scaled s = ScaleSize(bytes);
@@ -48,12 +49,16 @@ void ShowPercent(const ProgressArea& area, int percent) {
   m.SetWidth(area.fill, static_cast<int>(fill));
 }
 
+void EndWaits() { ++g_wait_generation; }
+
 bool WaitForTask(XlHandle task) {
+  const uint32_t generation = g_wait_generation;
   DownTaskInfo& info = TaskInfo();
   if (!info.Data()) info.Build();
   ui::WindowModel& m = ui::MainModel();
   for (;;) {
     if (!plat().Checkpoint()) return false;  // the job was cancelled
+    if (g_wait_generation != generation) return false;
     if (XlQueryTaskInfoEx(task, info.Data())) {
       const int64_t speed = info.nSpeed();
       const int64_t total = info.nTotalSize();
@@ -75,6 +80,7 @@ bool WaitForTask(XlHandle task) {
       if (state == kTaskFailed) return false;
     }
     plat().ProcessPendingEvents();
+    if (g_wait_generation != generation) return false;
     plat().SleepPumping(1000);
   }
 }

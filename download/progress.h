@@ -30,6 +30,9 @@ void ShowPercent(const ProgressArea& area, int percent);
 // (false). A failed query is retried a second later. Also ends, with false,
 // when the thread running it is asked to stop.
 bool WaitForTask(XlHandle task);
+// Ends every WaitForTask running now with false (a cancel: the engine may
+// never answer again for a task it has deleted).
+void EndWaits();
 
 // The digest progress after each chunk (the FileMd5 callback). Returns 0.
 int ShowHashProgress(int32_t percent, int64_t bytes_done, int64_t bytes_total);

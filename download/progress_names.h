@@ -25,6 +25,9 @@ inline constexpr ProgressArea kPeArea = {"标签_PE下载状态", "标签_PE下�
 inline constexpr char kPauseButton[] = "图形按钮_暂停下载";
 inline constexpr char kSecondActionButton[] = "图形按钮_取消下载";
 
+// The cancel button of the PE progress area.
+inline constexpr char kPeCancelButton[] = "图形按钮_取消PE下载";
+
 // The reinstall wizard (steps 0 to 4).
 inline constexpr char kWizardHost[] = "选择夹_一键装机";
 

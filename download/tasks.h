@@ -40,6 +40,21 @@ void SetCurrentTask(XlHandle task);
 // 1 while a job runs. SetBusy of the window sets it through SetBusyFlag.
 int BusyFlag();
 void SetBusyFlag(int busy);
+// The window's SetBusy through the link (navigation too); the flag alone
+// without one.
+void SetBusy(int busy);
+
+// The job counters of a cloud install: jobs started (the download and the
+// data backup) and jobs finished.
+void SetJobCounters(int started, int finished);
+int StartedJobs();
+int FinishedJobs();
+void LowerStartedJobs();
+// A job's end: counts it finished and returns true when it was the last one,
+// so its caller runs the hand-off. A job that was asked to stop (cancelled)
+// does not count and never runs the hand-off; neither does any job once the
+// counters were reset by an abort.
+bool FinishJob();
 
 // The download worker and the second (data backup) worker of an install,
 // kNoHandle when none runs.
@@ -66,6 +81,9 @@ void ResumeDownload();
 // stops that worker only (its caller returns at once) and leaves the data
 // backup to finish; called on the window thread it stops both.
 void AbortDownloads();
+
+// Stops and deletes every task of the list (first to last) and empties it.
+void StopAndDeleteAllTasks();
 
 // The engine's part of the program's end: with the busy flag 1, stop and
 // delete every task; then release the engine (when it was started).

@@ -268,6 +268,12 @@ class Platform {
   // OK and Cancel). True with the typed text on OK; false on Cancel.
   virtual bool AskText(const Text& prompt, const Text& title, const Text& initial, WindowRef owner,
                        Text& answer) = 0;
+  // The open-file dialog: owner, title ("打开文件" when empty), filter entries
+  // as "label|pattern|label|pattern" ("所有文件(*.*)|*.*" when empty) and an
+  // optional initial name. Returns the chosen full path, empty when the user
+  // cancelled. Existence is not checked; the process's current directory is
+  // the same before and after.
+  virtual Text PickImageFile(WindowRef owner, const Text& title, const Text& filter, const Text& initial_name) = 0;
 
   // ---- Threads -----------------------------------------------------------
   // Starts a worker thread; the creator does not wait.
@@ -306,6 +312,9 @@ class Platform {
   // ---- Network -----------------------------------------------------------
   // HTTP GET through the system's internet library; the body, empty on failure.
   virtual Bytes FetchUrl(const Text& url) = 0;
+  // The size the server announces for an address (Content-Length of the
+  // answer to a GET whose body is not read); -1 when unknown or on failure.
+  virtual int64_t UrlContentLength(const Text& url) = 0;
   // Cookies of the user's internet settings. flags 8192: include HTTP-only.
   virtual Text GetCookies(const Text& url, uint32_t flags) = 0;
   virtual bool SetCookie(const Text& url, const Text& name, const Text& data) = 0;

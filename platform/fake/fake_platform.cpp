@@ -208,6 +208,8 @@ struct FakePlatform::Impl {
   int default_answer = kResOk;
   std::function<int(const FakeDialog&)> dialog_handler;
   std::vector<FakeDialog> dialogs;
+  std::deque<Text> picks_queued;
+  std::vector<FakeFilePick> picks;
 
   bool fake_clock = false;
   LocalTime clock_start;
@@ -227,6 +229,7 @@ struct FakePlatform::Impl {
   std::map<Text, Bytes> urls;
   std::function<Bytes(const Text&)> url_handler;
   std::vector<Text> urls_fetched;
+  std::map<Text, int64_t> url_sizes;
   std::map<std::string, std::vector<std::pair<Text, Text>>> cookies;  // by folded host
   std::vector<std::vector<Text>> cookies_set;
   int cache_clears = 0;
@@ -1565,6 +1568,41 @@ Bytes FakePlatform::FetchUrl(const Text& url) {
     handler = impl_->url_handler;
   }
   return handler ? handler(url) : Bytes();
+}
+
+int64_t FakePlatform::UrlContentLength(const Text& url) {
+  LockGuard g(impl_->mu);
+  auto s = impl_->url_sizes.find(url);
+  if (s != impl_->url_sizes.end()) return s->second;
+  auto it = impl_->urls.find(url);
+  return it != impl_->urls.end() ? static_cast<int64_t>(it->second.size()) : -1;
+}
+
+void FakePlatform::SetUrlSize(const Text& url, int64_t size) {
+  LockGuard g(impl_->mu);
+  impl_->url_sizes[url] = size;
+}
+
+void FakePlatform::QueueImageFile(const Text& path) {
+  LockGuard g(impl_->mu);
+  impl_->picks_queued.push_back(path);
+}
+
+std::vector<FakeFilePick> FakePlatform::FilePicks() {
+  LockGuard g(impl_->mu);
+  return impl_->picks;
+}
+
+Text FakePlatform::PickImageFile(WindowRef owner, const Text& title, const Text& filter, const Text& initial_name) {
+  LockGuard g(impl_->mu);
+  FakeFilePick p{owner, title.empty() ? Text("打开文件") : title, filter.empty() ? Text("所有文件(*.*)|*.*") : filter,
+                 initial_name, Text()};
+  if (!impl_->picks_queued.empty()) {
+    p.answer = impl_->picks_queued.front();
+    impl_->picks_queued.pop_front();
+  }
+  impl_->picks.push_back(p);
+  return p.answer;
 }
 
 Text FakePlatform::GetCookies(const Text& url, uint32_t flags) {

@@ -49,6 +49,15 @@ struct FakeDialog {
   int answer = 0;               // what the fake answered
 };
 
+// One open-file dialog as it was asked for.
+struct FakeFilePick {
+  WindowRef owner = 0;
+  Text title;
+  Text filter;
+  Text initial_name;
+  Text answer;  // what the fake answered (empty: cancelled)
+};
+
 class FakePlatform : public Platform {
  public:
   FakePlatform();
@@ -127,6 +136,10 @@ class FakePlatform : public Platform {
   void QueueTextAnswer(const Text& text);
   void QueueTextCancel();
   void ClearDialogs();
+  // Answers of the next open-file dialogs, in order (empty text: the user
+  // cancelled); when none is queued the dialog is cancelled.
+  void QueueImageFile(const Text& path);
+  std::vector<FakeFilePick> FilePicks();
 
   // ---- Set-up: clock and events ------------------------------------------
   // Switches to the fake clock, starting at `start`: Now and TickCount then
@@ -151,6 +164,9 @@ class FakePlatform : public Platform {
   // Consulted for URLs without a fixed body; an empty answer is a failure.
   void SetUrlHandler(std::function<Bytes(const Text& url)> handler);
   std::vector<Text> UrlsFetched();
+  // The size a server announces for a URL (UrlContentLength); without one a
+  // URL with a fixed body announces the body's size, any other -1.
+  void SetUrlSize(const Text& url, int64_t size);
   // Cookies held for a URL's host: "name=value" items.
   void AddCookie(const Text& url, const Text& name, const Text& value);
   // (url, name, data) of every SetCookie call.
@@ -225,6 +241,7 @@ class FakePlatform : public Platform {
                       const std::vector<Text>& button_captions) override;
   bool AskText(const Text& prompt, const Text& title, const Text& initial, WindowRef owner,
                Text& answer) override;
+  Text PickImageFile(WindowRef owner, const Text& title, const Text& filter, const Text& initial_name) override;
 
   Handle StartThread(std::function<void()> body) override;
   void RequestStop(Handle thread) override;
@@ -245,6 +262,7 @@ class FakePlatform : public Platform {
   Text FormatTime(const LocalTime& t, const Text& pattern) override;
 
   Bytes FetchUrl(const Text& url) override;
+  int64_t UrlContentLength(const Text& url) override;
   Text GetCookies(const Text& url, uint32_t flags) override;
   bool SetCookie(const Text& url, const Text& name, const Text& data) override;
   void ClearUrlCache() override;

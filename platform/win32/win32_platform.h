@@ -89,6 +89,7 @@ class Win32Platform : public Platform {
                       const std::vector<Text>& button_captions) override;
   bool AskText(const Text& prompt, const Text& title, const Text& initial, WindowRef owner,
                Text& answer) override;
+  Text PickImageFile(WindowRef owner, const Text& title, const Text& filter, const Text& initial_name) override;
 
   Handle StartThread(std::function<void()> body) override;
   void RequestStop(Handle thread) override;
@@ -109,6 +110,7 @@ class Win32Platform : public Platform {
   Text FormatTime(const LocalTime& t, const Text& pattern) override;
 
   Bytes FetchUrl(const Text& url) override;
+  int64_t UrlContentLength(const Text& url) override;
   Text GetCookies(const Text& url, uint32_t flags) override;
   bool SetCookie(const Text& url, const Text& name, const Text& data) override;
   void ClearUrlCache() override;

@@ -2,6 +2,7 @@
 // internet library, machine facts and dynamic libraries.
 #include "platform/win32/win32_platform.h"
 
+#include <commdlg.h>
 #include <shellapi.h>
 #include <wininet.h>
 
@@ -192,6 +193,39 @@ int Win32Platform::AskWithCaptions(const Text& text, uint32_t flags, const Text&
   if (h.hook) ::UnhookWindowsHookEx(h.hook);  // the box never came up
   ::TlsSetValue(g_hook_slot, nullptr);
   return BoxResult(r);
+}
+
+Text Win32Platform::PickImageFile(WindowRef owner, const Text& title, const Text& filter, const Text& initial_name) {
+  // "label|pattern|..." becomes the zero-separated list the dialog takes,
+  // closed by two zeros.
+  std::wstring f = Wide(filter.empty() ? Text("所有文件(*.*)|*.*") : filter);
+  for (wchar_t& c : f)
+    if (c == L'|') c = L'\0';
+  f.push_back(L'\0');
+  f.push_back(L'\0');
+  const std::wstring t = Wide(title.empty() ? Text("打开文件") : title);
+  wchar_t file[512] = {0};
+  const std::wstring init = Wide(initial_name);
+  if (init.size() < 512) init.copy(file, init.size());
+
+  // The dialog changes the current directory when the user moves through
+  // folders; relative paths elsewhere in the program must not notice.
+  wchar_t cwd[MAX_PATH + 1] = {0};
+  const DWORD cwd_len = ::GetCurrentDirectoryW(MAX_PATH + 1, cwd);
+
+  OPENFILENAMEW ofn;
+  ZeroMemory(&ofn, sizeof ofn);
+  ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400W;  // the size every system from 95/NT4 on accepts
+  ofn.hwndOwner = reinterpret_cast<HWND>(owner);
+  ofn.lpstrFilter = f.c_str();
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = file;
+  ofn.nMaxFile = 512;
+  ofn.lpstrTitle = t.c_str();
+  const BOOL ok = ::GetOpenFileNameW(&ofn);
+  if (cwd_len > 0 && cwd_len <= MAX_PATH) ::SetCurrentDirectoryW(cwd);
+  if (!ok) return Text();
+  return WideToAnsi(std::u16string(reinterpret_cast<const char16_t*>(file)));
 }
 
 // ---- Threads -------------------------------------------------------------------
@@ -406,6 +440,40 @@ Bytes Win32Platform::FetchUrl(const Text& url) {
   }
   ::InternetCloseHandle(net);
   return body;
+}
+
+int64_t Win32Platform::UrlContentLength(const Text& url) {
+  int64_t size = -1;
+  HINTERNET net = ::InternetOpenW(L"Mozilla/4.0 (compatible; MSIE 8.0)", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
+                                  nullptr, 0);
+  if (!net) return size;
+  // The headers of a GET are enough: the handle is closed before the body is read.
+  HINTERNET req = ::InternetOpenUrlW(net, Wide(url).c_str(), nullptr, 0,
+                                     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+  if (req) {
+    DWORD status = 0, len = sizeof status, index = 0;
+    const bool ok = ::HttpQueryInfoW(req, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &len, &index) &&
+                    status >= 200 && status < 300;
+    // As text: the number form is 32-bit and images pass 4 GB.
+    wchar_t text[32] = {0};
+    len = sizeof text - sizeof(wchar_t);
+    index = 0;
+    if (ok && ::HttpQueryInfoW(req, HTTP_QUERY_CONTENT_LENGTH, text, &len, &index)) {
+      int64_t v = 0;
+      bool digits = text[0] != 0;
+      for (const wchar_t* c = text; *c; ++c) {
+        if (*c < L'0' || *c > L'9' || v > (INT64_MAX - 9) / 10) {
+          digits = false;
+          break;
+        }
+        v = v * 10 + (*c - L'0');
+      }
+      if (digits) size = v;
+    }
+    ::InternetCloseHandle(req);
+  }
+  ::InternetCloseHandle(net);
+  return size;
 }
 
 Text Win32Platform::GetCookies(const Text& url, uint32_t flags) {

@@ -529,6 +529,14 @@ TEST_F(Contract, FetchUrlGivesTheBodyOrNothing) {
   EXPECT_TRUE(p_->FetchUrl(base + "/net_available/none.txt").empty()) << "an error page is not the body";
 }
 
+TEST_F(Contract, UrlContentLengthIsTheAnnouncedSizeOrUnknown) {
+  EXPECT_EQ(p_->UrlContentLength("http://127.0.0.1:1/net_available/available.txt"), -1) << "nobody listens";
+  const Text base = env_->HttpBase();
+  if (base.empty()) GTEST_SKIP() << "no test server";
+  EXPECT_EQ(p_->UrlContentLength(base + "/net_available/available.txt"), 4);
+  EXPECT_EQ(p_->UrlContentLength(base + "/net_available/none.txt"), -1) << "an error page announces nothing";
+}
+
 TEST_F(Contract, CookiesAreSetReadAndExpired) {
   const Text url = "http://www.marvolt-contract.test/";
   ASSERT_TRUE(p_->SetCookie(url, "mvc", "1; expires=Sat, 01-Jan-2050 00:00:00 GMT; path=/;"));

@@ -29,7 +29,8 @@ XlHandle MV_XL_CALL FakeCreate(const void* setup) {
   E().setups.emplace_back(p, p + 26564);
   const XlHandle h = E().next_handle++;
   FakeEngine::Task t;
-  t.script.assign(E().next_script.begin(), E().next_script.end());
+  const auto& from = E().next_script.empty() ? E().default_script : E().next_script;
+  t.script.assign(from.begin(), from.end());
   if (t.script.empty()) t.script.push_back(FakeStatus{});
   E().next_script.clear();
   t.file_name.assign(p + 16532, p + 16532 + 520);  // szFilename, 260 UTF-16 units
@@ -67,6 +68,8 @@ XlBool MV_XL_CALL FakeQuery(XlHandle h, void* info) {
     if (it->second.script.size() > 1) it->second.script.pop_front();
   }
   if (!s.answers) return 0;
+  if (s.stat == kTaskComplete && it != E().tasks.end() && !it->second.deleted && E().on_complete)
+    E().on_complete(h);
   auto* b = static_cast<uint8_t*>(info);
   std::memcpy(b + 0, &s.stat, 4);
   std::memcpy(b + 1048, &s.total, 8);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -57,8 +58,13 @@ class FakeEngine {
   Mutex mu;
   XlBool init_result = 1;
   std::vector<FakeStatus> next_script;
+  // The script of tasks created without one of their own.
+  std::vector<FakeStatus> default_script;
   std::map<XlHandle, Task> tasks;
   XlHandle next_handle = 101;
+  // Called (under the lock) when a query reports a task complete: tests put
+  // the "downloaded" file in place from here.
+  std::function<void(XlHandle)> on_complete;
   std::vector<std::string> calls;
   std::vector<uint32_t> ticks;
   std::vector<std::vector<uint8_t>> setups;

@@ -1,0 +1,216 @@
+#include "download/pe_prepare.h"
+
+#include <cstdlib>
+
+#include "boot/boot_entries.h"
+#include "boot/restart.h"
+#include "core/log.h"
+#include "core/service_host.h"
+#include "core/state.h"
+#include "core/text.h"
+#include "download/file_md5.h"
+#include "download/progress.h"
+#include "download/tasks.h"
+#include "platform/sync.h"
+#include "ui/image_choice.h"
+#include "ui/main_names.h"
+#include "ui/model.h"
+
+namespace mv {
+
+const char kPeLookupMessage[] = "程序无法继续，获取安装系统（PE）错误 请前往官网下载最新版！";
+const char kInstalledPeBadMessage[] = "WinPE文件校验错误，请稍后再试！";
+
+namespace {
+
+// The download engine keeps this file beside a download until it is complete.
+constexpr char kEngineControlSuffix[] = ".dlctl";
+
+Mutex g_mu;
+PeLinks g_pe;
+Text g_restore_image;
+std::atomic<int> g_download_started{0};
+
+void Error(const Text& text, WindowRef owner) { plat().ShowMessageBox(text, kMbIconError, "错误：", owner); }
+
+void ShowPeZero(int percent) {
+  ui::WindowModel& m = ui::MainModel();
+  m.SetText(dl::kPeArea.progress, dl::kZeroProgressLine);
+  dl::ShowPercent(dl::kPeArea, percent);
+  if (percent == 0) m.SetWidth(dl::kPeArea.fill, 1);
+}
+
+Text FileNameOf(const Text& path) {
+  const size_t slash = path.find_last_of("\\/");
+  return slash == Text::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+PeLinks& Pe() { return g_pe; }
+
+bool FinishedFile(const Text& path) {
+  return plat().FileExists(path) && !plat().FileExists(path + kEngineControlSuffix);
+}
+
+Text PePageAddress() {
+  const Text version = plat().FileVersionText(SystemDrive() + "\\Windows\\System32\\cmd.exe");
+  const double v = std::strtod(version.substr(0, 3).c_str(), nullptr);
+  return service::PePageUrl(v - 6.1 >= -0.0000001);
+}
+
+PeLinks ParsePePage(const Text& page) {
+  PeLinks out;
+  const Text link = TextBetween(page, service::kPeLinkStart, service::kValueEnd, 1, false);
+  if (!link.empty()) out.url = service::kPeLinkStart + link;
+  out.file_name = TextBetween(page, service::kPeFileName, service::kValueEnd, 1, false);
+  out.md5 = TextBetween(page, service::kPeMd5, service::kValueEnd, 1, false);
+  return out;
+}
+
+bool FetchPeLinks(const Text& log_prefix) {
+  const Bytes body = plat().FetchUrl(PePageAddress());
+  const Text page(body.begin(), body.end());
+  Log(log_prefix + page);
+  PeLinks pe = ParsePePage(page);
+  // The file name becomes a path in the work directory: one that would
+  // leave it is as good as none.
+  const bool usable = !pe.url.empty() && SafeWorkFileName(pe.file_name);
+  if (!usable) pe = PeLinks();
+  g_pe = pe;
+  return usable;
+}
+
+void PeLookupFatal() {
+  Error(kPeLookupMessage, dl::MessageOwner());
+  ui::MainModel().SetPage(names::kWizard, names::kStepSystemChoice);
+  plat().ShellOpen(service::MakerHomePage());
+  ShutDown();
+}
+
+void SetRestoreImagePath(const Text& path) {
+  LockGuard g(g_mu);
+  g_restore_image = path;
+}
+const Text& RestoreImagePath() { return g_restore_image; }
+
+int PeDownloadStarted() { return g_download_started; }
+
+bool ShowCopyProgress(uint64_t total, uint64_t copied) {
+  // An empty file is copied as soon as it starts.
+  const int percent = total == 0 ? 100 : static_cast<int>(copied * 100 / total);
+  dl::ShowPercent(dl::kPeArea, percent);
+  plat().ProcessPendingEvents();
+  return true;
+}
+
+bool VerifyInstalledPe() {
+  const Text expected = Pe().md5;
+  if (expected.empty()) return true;
+  const Text boot_wim = SystemDrive() + "WinPE\\boot.wim";
+  ui::MainModel().SetText(dl::CurrentArea().status, "检验WinPE文件完整性：" + boot_wim);
+  const Text digest = dl::FileMd5(boot_wim, dl::ShowHashProgress);
+  Log("WinPE文件MD5：" + digest);
+  if (!digest.empty() && digest == expected) return true;
+  if (!plat().Checkpoint()) return false;  // cancelled while hashing: not a bad file
+  Log("WinPE文件MD5值不正确，已删除，不写入启动项");
+  plat().RemoveFile(boot_wim);
+  return false;
+}
+
+void CancelPeDownload() {
+  if (plat().ShowMessageBox("程序正在下载组件，是否取消？", kMbYesNo | kMbIconQuestion, "提示", dl::MessageOwner()) !=
+      kResYes)
+    return;
+  g_download_started = 0;
+  dl::EndWaits();
+  dl::StopAndDeleteAllTasks();
+  ui::MainModel().SetEnabled(names::kMinimizeButton, true);
+}
+
+void PrepareBackupRestorePe() {
+  ui::WindowModel& m = ui::MainModel();
+  Log("备份还原下载PE");
+  g_pe.url.clear();
+  g_pe.file_name.clear();
+  if (!FetchPeLinks("DownloadLink_PE:")) PeLookupFatal();
+
+  const Text work = WorkDir();
+  const Text sd = SystemDrive();
+  const Text restore = RestoreImagePath();
+  // A restore image on a drive that can be written to is copied into the
+  // work directory first (the PE finds it there).
+  if (!restore.empty() && plat().WriteWholeFile(restore.substr(0, 1) + ":\\temp.temp", {})) {
+    const Text name = FileNameOf(restore);
+    m.SetText(dl::kPeArea.status, "复制镜像文件到工作目录：保存路径：" + work + name);
+    Log("copyfile= " + restore);
+    plat().SetAttributes(work + name, kAttrArchive);
+    // An image already in the work directory is not copied onto itself.
+    if (UpperAscii(restore) == UpperAscii(work + name)) {
+      Log("copyfile=turn");
+    } else if (plat().CopyFileWithProgress(restore, work + name, ShowCopyProgress)) {
+      Log("copyfile=turn");
+    } else {
+      Error("文件复制错误，请重新选择文件！", 0);
+      dl::AbortDownloads();
+    }
+    m.SetText(dl::kPeArea.status, "复制文件：完成");
+    SetRestoreImagePath(work + name);
+  }
+
+  for (const char* dir : {"WinPE", "boot"}) {
+    plat().CreateFolder(sd + dir);
+    plat().SetAttributes(sd + dir, kAttrHidden);
+  }
+  dl::SetProgressView(dl::ProgressView::kPeArea);
+
+  const Text pe_file = work + g_pe.file_name;
+  const Text boot_wim = sd + "WinPE\\boot.wim";
+  if (FinishedFile(pe_file)) {
+    Log("CopyFile_BOOT.WIM");
+    m.SetText(dl::kPeArea.status, "复制文件：保存路径：" + pe_file);
+    if (!plat().CopyFileWithProgress(pe_file, boot_wim, ShowCopyProgress)) {
+      Error("WinPE复制错误，请稍后再试！", dl::MessageOwner());
+      return;
+    }
+  } else {
+    ShowPeZero(0);
+    m.SetText(dl::kPeArea.status, "下载文件：保存路径：" + pe_file);
+    Log("DownloadFiles:" + g_pe.url);
+    dl::ClearTaskList();
+    g_download_started = 1;
+    const bool ok = dl::StartDownload(g_pe.url, g_pe.file_name, "XL_StartTask_", false);
+    if (!ok) {
+      if (g_download_started == 1) {
+        Log("Download Error");
+        Error("文件下载错误，请稍后再试！", dl::MessageOwner());
+        dl::StopAndDeleteAllTasks();
+      }
+      g_download_started = 0;
+      return;
+    }
+    g_download_started = 0;
+    Log("CopyFile_BOOT.WIM");
+    m.SetText(dl::kPeArea.status, "复制文件：保存路径：" + pe_file);
+    const bool copied = plat().CopyFileOver(pe_file, boot_wim);
+    LogResult(copied);
+    // Without the PE in place the boot entries would start nothing.
+    if (!copied) {
+      Error("WinPE复制错误，请稍后再试！", dl::MessageOwner());
+      return;
+    }
+  }
+  if (!VerifyInstalledPe()) {
+    Error(kInstalledPeBadMessage, dl::MessageOwner());
+    return;
+  }
+
+  g_pe.url.clear();
+  ShowPeZero(100);
+  m.SetText(dl::kPeArea.status, "下载文件：完成");
+  Log("备份还原下载PE结束");
+  if (!PrepareBootEntries()) return;
+  FinishRequestWithRestart();
+}
+
+}  // namespace mv
