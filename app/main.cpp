@@ -2,17 +2,24 @@
 // start-up routine on the window's "created" event and pumps messages until
 // the window closes.
 //
-// Test aid: when the environment variable MV_OSR_CLOSE_AFTER_MS holds a
-// number of milliseconds, the window closes by itself that long after the
-// start-up routine has finished (no confirmation), so that tests can run the
-// real program to its end without killing it.
+// Test aids:
+// - MV_OSR_CLOSE_AFTER_MS: a number of milliseconds; the window closes by
+//   itself that long after the start-up routine has finished (no
+//   confirmation), so that tests can run the real program to its end.
+// - MV_OSR_REPORT: a file path; the window writes there, after every change,
+//   every component's screen rectangle and state and the events fired (UTF-8
+//   JSON), so that end-to-end tests can click the components by name.
 #include <windows.h>
 
 #include <cstdlib>
 
 #include "core/startup.h"
 #include "core/window_names.h"
+#include "ui/main_names.h"
 #include "ui/model.h"
+#include "ui/shadow.h"
+#include "ui/win32/layout.h"
+#include "ui/win32/shadow.h"
 #include "ui/win32/view.h"
 
 #if defined(MV_HAVE_WIN32_PLATFORM)
@@ -30,6 +37,24 @@ UINT CloseAfterMs() {
   unsigned long ms = wcstoul(buf, &end, 10);
   if (end == buf || *end != L'\0' || ms > 600000) return 0;
   return static_cast<UINT>(ms);
+}
+
+// The value of an environment variable ("" when unset).
+std::wstring Env(const wchar_t* name) {
+  wchar_t buf[1024];
+  DWORD n = GetEnvironmentVariableW(name, buf, 1024);
+  if (n == 0 || n >= 1024) return std::wstring();
+  return std::wstring(buf, n);
+}
+
+// MV_OSR_START_PAGE (test aid, for screenshots): "P" shows page P of the page
+// host, "0.S" step S of the wizard, once the start-up has run.
+void ShowStartPage() {
+  std::wstring v = Env(L"MV_OSR_START_PAGE");
+  if (v.empty() || v[0] < L'0' || v[0] > L'4') return;
+  mv::ui::MainModel().SetPage(mv::names::kPageHost, v[0] - L'0');
+  if (v.size() == 3 && v[1] == L'.' && v[2] >= L'0' && v[2] <= L'4')
+    mv::ui::MainModel().SetPage(mv::names::kWizard, v[2] - L'0');
 }
 
 void RunStartUp(mv::ui::win32::MainWindow& window) {
@@ -50,10 +75,21 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   mv::SetPlatform(&platform);
 #endif
 
+  // GDI+ once for the process, before any shadow is painted.
+  mv::ui::win32::StartGdiplus();
+
   mv::ui::win32::MainWindow window(mv::ui::MainModel());
+  mv::ui::win32::LayOutMainWindow(window, mv::ui::MainModel());
+  window.ReportTo(Env(L"MV_OSR_REPORT"));
+  // The window's part of the start-up: its shadow.
+  mv::SetStartupHook(mv::StartupHook::kAttachShadow, [](mv::WindowRef main_window) {
+    mv::ui::win32::SetWindowShadow(reinterpret_cast<HWND>(main_window), mv::ui::kShadowColour, mv::ui::kShadowSize,
+                                   true);
+  });
   const UINT close_after = CloseAfterMs();
   window.OnCreated([&window, close_after] {
     RunStartUp(window);
+    ShowStartPage();
     if (close_after) window.CloseAfter(close_after);
   });
   if (!window.Create(instance, true)) return 1;

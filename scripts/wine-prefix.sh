@@ -29,10 +29,14 @@ template=${MV_WINE_TEMPLATE:-$(cd "$(dirname "$0")/.." && pwd)/build/wine/templa
 
 # A prefix counts as made only when the system files of both loaders are
 # there: a wineboot cut short (a full disk, say) leaves one that fails later.
+# On a kernel that cannot run 32-bit programs (no IA32 emulation) only the
+# 64-bit loader works and wineboot leaves syswow64 empty.
 complete() {
-  local f
-  for f in system32/kernel32.dll system32/sechost.dll system32/user32.dll \
-           syswow64/kernel32.dll syswow64/sechost.dll syswow64/user32.dll; do
+  local f files=(system32/kernel32.dll system32/sechost.dll system32/user32.dll)
+  if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    files+=(syswow64/kernel32.dll syswow64/sechost.dll syswow64/user32.dll)
+  fi
+  for f in "${files[@]}"; do
     [ -f "$1/drive_c/windows/$f" ] || return 1
   done
   [ -s "$1/system.reg" ]

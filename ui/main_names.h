@@ -69,4 +69,19 @@ constexpr char kToolboxBanner[] = "图片框_PE工具箱";
 // Contact pictures.
 constexpr const char* kContactPictures[3] = {"图片框_QQ交流群", "图片框_微信客服", "图片框_交流反馈"};
 
+// The window itself: its close request (title-bar button, Alt+F4, the task
+// bar) fires "close" on this name; without a handler the window closes.
+constexpr char kMainWindow[] = "主窗口";
+
+// Further components the window lays out for the small handlers.
+constexpr char kRefreshButton[] = "图形按钮_重新检测";   // step 0: run the survey again
+constexpr char kStepTitleLabel[] = "标签_步骤说明";       // step 1: what to tick
+constexpr char kDataFolderLabel[] = "标签_资料备份目录";  // step 1: where data backups go
+constexpr char kLastStepLabel[] = "标签_系统安装";        // step 4
+constexpr char kHomeLink[] = "标签_官方网站";             // title area links
+constexpr char kHelpLink[] = "标签_使用帮助";
+constexpr char kForumButton[] = "图形按钮_论坛";
+constexpr char kForumPanel[] = "图片框_论坛面板";          // hover panel under the forum button
+constexpr char kPeCancelButton[] = "图形按钮_取消PE下载";   // page 3
+
 }  // namespace mv::names
