@@ -10,12 +10,24 @@
 # MV_DEMO_HEADLESS=1) it runs on a private Xvfb: after MV_DEMO_WAIT seconds
 # (default 8) a screenshot is saved as out/demo-screenshot.png and the program
 # closes itself. Everything started here is stopped at the end.
+#
+# The window opens on the catalogue step (MV_DEMO_PAGE, default "0.2": page
+# 0, step 2; "0" leaves it on the first step). Where the kernel cannot run
+# 32-bit programs the 64-bit build of the same sources is shown.
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 cd "$top"
 
 ./scripts/install-deps.sh
-./scripts/build.sh win32
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  ./scripts/build.sh win32
+  exe=dist/MV_OSR.exe loader=/usr/lib/wine/wine
+else
+  echo "this machine cannot run 32-bit programs: showing the 64-bit build"
+  ./scripts/build.sh win64
+  exe=build/win64/app/MV_OSR.exe loader=/usr/lib/wine/wine64
+fi
+export MV_OSR_START_PAGE=${MV_DEMO_PAGE:-0.2}
 
 out=$top/out
 mkdir -p "$out"
@@ -41,7 +53,7 @@ ln -sfn "$out/wine-demo/drive_d" "$prefix/dosdevices/d:"
 /usr/lib/wine/wine64 reg add 'HKLM\Software\Wine\Drives' /v d: /d hd /f /reg:64 >/dev/null 2>&1
 /usr/lib/wine/wineserver -k 2>/dev/null || true   # drive types are read at the server's start
 /usr/lib/wine/wineserver -w
-cp dist/MV_OSR.exe "$prefix/drive_c/demo/MV_OSR.exe"
+cp "$exe" "$prefix/drive_c/demo/MV_OSR.exe"
 
 headless=${MV_DEMO_HEADLESS:-}
 [ -n "${DISPLAY:-}" ] || headless=1
@@ -53,14 +65,14 @@ if [ -n "$headless" ]; then
   sleep 1
   # The program closes itself a little after the screenshot.
   MV_OSR_CLOSE_AFTER_MS=$(( (wait_s + 3) * 1000 )) \
-    /usr/lib/wine/wine explorer /desktop=mv,1024x768 'C:\demo\MV_OSR.exe' >/dev/null 2>&1 &
+    "$loader" explorer /desktop=mv,1024x768 'C:\demo\MV_OSR.exe' >/dev/null 2>&1 &
   sleep "$wait_s"
   import -display "$DISPLAY" -window root "$out/demo-screenshot.png"
   echo "screenshot: out/demo-screenshot.png"
   timeout 30 /usr/lib/wine/wineserver -w || true
 else
   echo "MV_OSR.exe is running under Wine; close its window to end the demo."
-  /usr/lib/wine/wine explorer /desktop=mv,1024x768 'C:\demo\MV_OSR.exe' >/dev/null 2>&1 || true
+  "$loader" explorer /desktop=mv,1024x768 'C:\demo\MV_OSR.exe' >/dev/null 2>&1 || true
   /usr/lib/wine/wineserver -w
 fi
 echo "work directory of the demo: out/wine-demo/drive_d/MV_OSR (D:\\MV_OSR)"

@@ -15,6 +15,7 @@
 
 #include "core/startup.h"
 #include "core/window_names.h"
+#include "boot/boot_names.h"
 #include "ui/main_names.h"
 #include "ui/model.h"
 #include "ui/shadow.h"
@@ -48,13 +49,23 @@ std::wstring Env(const wchar_t* name) {
 }
 
 // MV_OSR_START_PAGE (test aid, for screenshots): "P" shows page P of the page
-// host, "0.S" step S of the wizard, once the start-up has run.
+// host, "0.S" step S of the wizard, once the start-up has run, with the
+// navigation button and the step picture of that page marked.
 void ShowStartPage() {
   std::wstring v = Env(L"MV_OSR_START_PAGE");
   if (v.empty() || v[0] < L'0' || v[0] > L'4') return;
-  mv::ui::MainModel().SetPage(mv::names::kPageHost, v[0] - L'0');
-  if (v.size() == 3 && v[1] == L'.' && v[2] >= L'0' && v[2] <= L'4')
-    mv::ui::MainModel().SetPage(mv::names::kWizard, v[2] - L'0');
+  const int page = v[0] - L'0';
+  mv::ui::MainModel().SetPage(mv::names::kPageHost, page);
+  const char* nav[4] = {mv::names::kNavReinstall, mv::names::kNavBackup, mv::names::kNavSoftware,
+                        mv::names::kNavToolbox};
+  const int nav_page[4] = {mv::names::kPageReinstall, mv::names::kPageBackup, mv::names::kPageSoftware,
+                           mv::names::kPageToolbox};
+  for (int i = 0; i < 4; ++i) mv::ui::MainModel().SetSelected(nav[i], nav_page[i] == page);
+  if (v.size() == 3 && v[1] == L'.' && v[2] >= L'0' && v[2] <= L'4') {
+    const int step = v[2] - L'0';
+    mv::ui::MainModel().SetPage(mv::names::kWizard, step);
+    for (int i = 0; i < 5; ++i) mv::ui::MainModel().SetImage(mv::names::kStepImages[i], i == step ? 1 : 0);
+  }
 }
 
 void RunStartUp(mv::ui::win32::MainWindow& window) {

@@ -201,14 +201,16 @@ class Program:
         return os.path.join(self.root, "drive_" + letter)
 
     def start(self, timeout=120):
-        """Starts the program and waits for its first report with the window shown."""
+        """Starts the program and waits until its window is shown and its
+        start-up routine has run."""
         if os.path.exists(self.report_path):
             os.remove(self.report_path)
         out = open(os.path.join(self.root, "program-out.txt"), "ab")
         self.proc = subprocess.Popen([self.loader, "C:\\mvtest\\MV_OSR.exe"], env=self.env, stdout=out,
                                      stderr=out, cwd=self.root)
         out.close()
-        return self.wait(lambda r: r.data.get("window", {}).get("visible"), timeout, "the window to show")
+        return self.wait(lambda r: r.data.get("window", {}).get("visible") and r.fired("主窗口", "created"), timeout,
+                         "the window to show and the start-up to run")
 
     def stop(self):
         if self.proc and self.proc.poll() is None:

@@ -483,4 +483,43 @@ TEST_F(Laid, AboutWindowIsModalWithItsOwnShadowAndClosesOnEscape) {
   ShowWindow(window.hwnd(), SW_HIDE);
 }
 
+// ---- The pop-up menu.
+
+std::vector<std::wstring> menu_items;
+bool menu_seen = false;
+
+// Reads the open menu's items, then picks the second one with the keyboard.
+void CALLBACK LookAtMenu(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND menu = FindWindowW(L"#32768", nullptr);
+  if (!menu || !IsWindowVisible(menu)) return;
+  KillTimer(nullptr, id);
+  menu_seen = true;
+  HMENU h = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
+  for (int i = 0; h && i < GetMenuItemCount(h); ++i) {
+    wchar_t text[64] = {};
+    GetMenuStringW(h, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+    menu_items.push_back(text);
+  }
+  for (WORD key : {VK_DOWN, VK_DOWN, VK_RETURN}) {
+    PostMessageW(menu, WM_KEYDOWN, key, 0);
+    PostMessageW(menu, WM_KEYUP, key, 0);
+  }
+}
+
+TEST_F(Laid, PopupMenuOffersTheTwoItemsAndFiresTheChosenOne) {
+  ShowWindow(window.hwnd(), SW_SHOWNOACTIVATE);
+  std::vector<std::string> clicked;
+  mv::ui::SetHandler(n::kMenuHomeItem, "click", [&](const std::string&) { clicked.push_back("home"); });
+  mv::ui::SetHandler(n::kMenuAboutItem, "click", [&](const std::string&) { clicked.push_back("about"); });
+  menu_items.clear();
+  menu_seen = false;
+  ASSERT_NE(SetTimer(nullptr, 0, 50, LookAtMenu), 0u);
+  RECT r = window.ScreenRect(n::kMenuButton);
+  window.ShowPopupMenu(POINT{r.left, r.bottom});
+  ASSERT_TRUE(menu_seen);
+  EXPECT_EQ(menu_items, (std::vector<std::wstring>{L"官方网站", L"关于"}));
+  EXPECT_EQ(clicked, (std::vector<std::string>{"about"}));
+  ShowWindow(window.hwnd(), SW_HIDE);
+}
+
 }  // namespace

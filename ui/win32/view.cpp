@@ -360,8 +360,17 @@ std::string MainWindow::ElementAt(POINT client) const {
 
 void MainWindow::FireEvent(const std::string& name, const std::string& event, const std::string& arg) {
   events_.push_back({name, event, arg});
-  Fire(name, event, arg);
+  const bool handled = Fire(name, event, arg);
   if (hwnd_) WriteReport();
+  if (handled || event != "click" || !hwnd_) return;
+  // The window's own menu works without the logic's handlers: the menu
+  // button opens it below itself, "关于" opens the about window.
+  if (name == names::kMenuButton) {
+    RECT r = ScreenRect(name);
+    ShowPopupMenu(POINT{r.left, r.bottom});
+  } else if (name == names::kMenuAboutItem) {
+    ShowAboutWindow();
+  }
 }
 
 void MainWindow::NoteEvent(const std::string& name, const std::string& event, const std::string& arg) {
@@ -525,6 +534,7 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case kMsgCreated:
       if (on_created_) on_created_();
       SyncModel();
+      NoteEvent(names::kMainWindow, "created");  // the report tells tests the start-up is over
       return 0;
     case kMsgModelChanged: {
       // Clear the flag first: a change that lands while we redraw posts again.

@@ -207,6 +207,8 @@ class MainWindow {
   LRESULT HitTest(POINT client) const;
 
   // Fires an event on a component's name and records it for the report.
+  // Without a handler, a click on the menu button opens the pop-up menu below
+  // it and the menu's "关于" opens the about window.
   void FireEvent(const std::string& name, const std::string& event, const std::string& arg = std::string());
   // Only records an event (elements that act by themselves, like the close button).
   void NoteEvent(const std::string& name, const std::string& event, const std::string& arg = std::string());
