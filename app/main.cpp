@@ -22,6 +22,7 @@
 #include "ui/win32/layout.h"
 #include "ui/win32/shadow.h"
 #include "ui/win32/view.h"
+#include "ui/win32/window_ops_win32.h"
 
 #if defined(MV_HAVE_WIN32_PLATFORM)
 #include "platform/win32/win32_platform.h"
@@ -92,6 +93,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   mv::ui::win32::MainWindow window(mv::ui::MainModel());
   mv::ui::win32::LayOutMainWindow(window, mv::ui::MainModel());
   window.ReportTo(Env(L"MV_OSR_REPORT"));
+  mv::ui::win32::InstallWin32WindowOps(window);
   // The window's part of the start-up: its shadow.
   mv::SetStartupHook(mv::StartupHook::kAttachShadow, [](mv::WindowRef main_window) {
     mv::ui::win32::SetWindowShadow(reinterpret_cast<HWND>(main_window), mv::ui::kShadowColour, mv::ui::kShadowSize,

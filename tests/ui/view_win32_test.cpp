@@ -227,6 +227,32 @@ TEST_F(Laid, HoverFiresOnceWhenTheMouseEntersAComponent) {
   EXPECT_EQ(hovers, 2);
 }
 
+TEST_F(Laid, ComponentAtFindsTheTopmostShownComponentOnlyOverThisWindow) {
+  ShowWindow(window.hwnd(), SW_SHOWNOACTIVATE);
+  Pump();
+  auto at = [&](const std::string& name) {
+    RECT r = window.ScreenRect(name);
+    return window.ComponentAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+  };
+  EXPECT_EQ(at(n::kNextButton), n::kNextButton);
+  EXPECT_EQ(at(n::kForumButton), n::kForumButton);
+  // A shown panel lies over the page below it.
+  model.SetVisible(n::kForumPanel, true);
+  EXPECT_EQ(at(n::kForumPanel), n::kForumPanel);
+  model.SetVisible(n::kForumPanel, false);
+  EXPECT_NE(at(n::kForumPanel), n::kForumPanel);
+  // Components of pages not shown are not there; tab hosts never are.
+  RECT list = window.ScreenRect(n::kRestorePointList);
+  std::string below = window.ComponentAt(POINT{list.left + 5, list.bottom - 5});
+  EXPECT_NE(below, n::kRestorePointList);
+  EXPECT_NE(below, n::kPageHost);
+  // Outside the window: nothing.
+  RECT wr;
+  GetWindowRect(window.hwnd(), &wr);
+  EXPECT_EQ(window.ComponentAt(POINT{wr.right + 40, wr.bottom + 40}), "");
+  ShowWindow(window.hwnd(), SW_HIDE);
+}
+
 TEST_F(Laid, CloseRequestGoesToTheWindowsCloseHandler) {
   int asked = 0;
   mv::ui::SetHandler(n::kMainWindow, "close", [&](const std::string&) { ++asked; });

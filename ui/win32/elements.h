@@ -98,6 +98,7 @@ class TabHost : public Element {
  public:
   using Element::Element;
   void Paint(HDC, const Component&, const Fonts&, bool, bool) override {}
+  bool IsContainer() const override { return true; }
 };
 
 // An empty framed pane: where a browser cannot be shown.

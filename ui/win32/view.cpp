@@ -309,6 +309,22 @@ POINT MainWindow::CursorInClient() const {
   return p;
 }
 
+std::string MainWindow::ComponentAt(POINT screen) const {
+  HWND w = hwnd_;
+  if (!w) return std::string();
+  HWND under = WindowFromPoint(screen);
+  if (!under || GetAncestor(under, GA_ROOT) != w) return std::string();
+  RECT wr;
+  GetWindowRect(w, &wr);  // client = window for this borderless popup
+  POINT p = {screen.x - wr.left, screen.y - wr.top};
+  for (auto it = order_.rbegin(); it != order_.rend(); ++it) {
+    if (elements_.at(*it)->IsContainer()) continue;
+    if (!Shown(*it)) continue;
+    if (Inside(elements_.at(*it)->Bounds(model_.Get(*it)), p)) return *it;
+  }
+  return std::string();
+}
+
 void MainWindow::ShowPopupMenu(POINT screen) {
   if (!hwnd_) return;
   HMENU menu = CreatePopupMenu();

@@ -64,6 +64,8 @@ class Element {
   // Elements that take clicks are not part of the drag area. Elements that
   // do not take clicks by themselves still do when a handler waits for them.
   virtual bool TakesClicks() const { return false; }
+  // Tab hosts hold other elements and are never "the component under the mouse".
+  virtual bool IsContainer() const { return false; }
   // A click (press and release inside); point in client coordinates. The
   // default fires "click" on the element's name.
   virtual void OnClick(MainWindow& window, POINT point);
@@ -189,6 +191,10 @@ class MainWindow {
   void Minimize();
   void BeginDrag();  // the borderless window follows the mouse
   POINT CursorInClient() const;
+  // The topmost shown component at a screen point ("" outside the window, or
+  // over another window). Safe from other threads: it reads the model under
+  // its lock only and sends no message.
+  std::string ComponentAt(POINT screen) const;
   // The pop-up menu (names::kMenuHomeItem, kMenuAboutItem) at a screen
   // point; the chosen item fires "click".
   void ShowPopupMenu(POINT screen);
