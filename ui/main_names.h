@@ -6,6 +6,9 @@
 
 namespace mv::names {
 
+// The main window itself: its close request fires "close" here.
+constexpr char kMainWindow[] = "主窗口";
+
 // Title area.
 constexpr char kMenuButton[] = "图形按钮_菜单";
 constexpr char kMinimizeButton[] = "图形按钮_最小化";
@@ -14,6 +17,15 @@ constexpr char kPopupMenu[] = "菜单";
 constexpr char kMenuHomeItem[] = "官方网站";
 constexpr char kMenuAboutItem[] = "关于";
 constexpr char kAboutWindowTitle[] = "关于程序";
+constexpr char kAboutCloseButton[] = "图形按钮_关于关闭";
+// The title-area button that is disabled with the menu button while a task
+// runs: the help link.
+constexpr char kHelpButton[] = "图形按钮_帮助";
+// The strip that moves the borderless window ("down" starts the move).
+constexpr char kDragArea[] = "标签_拖动区";
+// The forum button and the panel shown while the pointer stays over either.
+constexpr char kForumButton[] = "图形按钮_论坛";
+constexpr char kForumPanel[] = "图片框_论坛悬浮";
 
 // Page host (pages 0 to 4) and its navigation buttons.
 constexpr char kPageHost[] = "选择夹1";
@@ -32,7 +44,12 @@ constexpr int kStepEnvironment = 0, kStepDataChoice = 1, kStepSystemChoice = 2, 
 constexpr const char* kHardwareLabels[8] = {"标签8",  "标签9",  "标签10", "标签11",
                                             "标签12", "标签13", "标签14", "标签15"};
 constexpr char kDetectStatusLabel[] = "标签_检测状态";
-constexpr char kDetectProgressBar[] = "进度条_检测进度";
+constexpr char kDetectProgressBar[] = "进度条_检测进度";      // the fill: its width is the progress
+constexpr char kDetectProgressTrack[] = "进度条_检测进度底";  // the track behind it: only its width is read
+constexpr char kDetectBusyIndicator[] = "图片框_检测动画";    // shown while the survey runs
+constexpr char kDetectAgainButton[] = "图形按钮_重新检测";    // empties the lines and surveys again
+constexpr char kDetectProceedButton[] = "图形按钮_开始检测";  // hidden once a survey has started
+constexpr char kRefreshButton[] = "图形按钮_刷新环境";        // surveys again without emptying the lines
 
 // Step 1: the data-backup items (select-all and four items).
 constexpr char kDataSelectAll[] = "选择框_全选";
@@ -58,6 +75,7 @@ constexpr char kDeleteButton[] = "图形按钮_删除备份点";
 constexpr char kAddBackupButton[] = "图形按钮_增加备份点";
 constexpr char kBackupFolderLabel[] = "标签_备份目录";
 constexpr char kBackupSearchStatus[] = "标签_搜索状态";
+constexpr char kDataFolderLabel[] = "标签_资料目录";  // where the data backup goes; a click opens it
 
 // Page 2: software browser and its menu; page 4: toolbox browser and banner.
 constexpr char kSoftwareBrowser[] = "超文本浏览框2";
@@ -69,19 +87,9 @@ constexpr char kToolboxBanner[] = "图片框_PE工具箱";
 // Contact pictures.
 constexpr const char* kContactPictures[3] = {"图片框_QQ交流群", "图片框_微信客服", "图片框_交流反馈"};
 
-// The window itself: its close request (title-bar button, Alt+F4, the task
-// bar) fires "close" on this name; without a handler the window closes.
-constexpr char kMainWindow[] = "主窗口";
-
-// Further components the window lays out for the small handlers.
-constexpr char kRefreshButton[] = "图形按钮_重新检测";   // step 0: run the survey again
-constexpr char kStepTitleLabel[] = "标签_步骤说明";       // step 1: what to tick
-constexpr char kDataFolderLabel[] = "标签_资料备份目录";  // step 1: where data backups go
-constexpr char kLastStepLabel[] = "标签_系统安装";        // step 4
-constexpr char kHomeLink[] = "标签_官方网站";             // title area links
-constexpr char kHelpLink[] = "标签_使用帮助";
-constexpr char kForumButton[] = "图形按钮_论坛";
-constexpr char kForumPanel[] = "图片框_论坛面板";          // hover panel under the forum button
-constexpr char kPeCancelButton[] = "图形按钮_取消PE下载";   // page 3
+// Further components the window lays out.
+constexpr char kStepTitleLabel[] = "标签_步骤说明";     // step 1: what to tick
+constexpr char kLastStepLabel[] = "标签_系统安装";      // step 4
+constexpr char kPeCancelButton[] = "图形按钮_取消PE下载";  // page 3
 
 }  // namespace mv::names

@@ -71,7 +71,8 @@ std::vector<std::string> AllNames() {
                                     n::kToolboxBrowser,    n::kToolboxBanner,    n::kRestartStatusLabel,
                                     n::kRestartNotice,     n::kDetectStatusLabel, n::kDetectProgressBar,
                                     n::kDataBackupBar1,    n::kDataBackupBar2,   n::kDataBackupCancel, n::kRefreshButton,
-                                    n::kForumButton,       n::kHomeLink,         n::kHelpLink};
+                                    n::kForumButton,       n::kHelpButton,       n::kDetectAgainButton,
+                                    n::kDetectProceedButton, n::kDataFolderLabel};
   for (const char* s : n::kHardwareLabels) names.push_back(s);
   for (const char* s : n::kDataItems) names.push_back(s);
   for (const char* s : n::kSoftwareMenu) names.push_back(s);
@@ -251,6 +252,38 @@ TEST_F(Laid, ComponentAtFindsTheTopmostShownComponentOnlyOverThisWindow) {
   GetWindowRect(window.hwnd(), &wr);
   EXPECT_EQ(window.ComponentAt(POINT{wr.right + 40, wr.bottom + 40}), "");
   ShowWindow(window.hwnd(), SW_HIDE);
+}
+
+TEST_F(Laid, DragAreaActsOnThePressAndTakesNoClick) {
+  std::vector<std::string> seen;
+  mv::ui::SetHandler(n::kDragArea, "down", [&](const std::string&) { seen.push_back("down"); });
+  mv::ui::SetHandler(n::kDragArea, "click", [&](const std::string&) { seen.push_back("click"); });
+  SendMessageW(window.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 20));
+  SendMessageW(window.hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(100, 20));
+  EXPECT_EQ(seen, std::vector<std::string>{"down"});
+  // The buttons of the strip are not part of it.
+  mv::ui::SetHandler(n::kMenuButton, "click", [&](const std::string&) { seen.push_back("menu"); });
+  Click(n::kMenuButton);
+  EXPECT_EQ(seen, (std::vector<std::string>{"down", "menu"}));
+  seen.clear();
+  SendMessageW(window.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 20));
+  EXPECT_EQ(seen, std::vector<std::string>{"down"});
+}
+
+TEST_F(Laid, HintBalloonPointsAtAScreenPosition) {
+  RECT wr;
+  GetWindowRect(window.hwnd(), &wr);
+  model.Update(n::kHintBalloon, [&](mv::ui::Component& c) {
+    c.x = wr.left + 300;  // the pointer, on the screen
+    c.y = wr.top + 200;
+    c.visible = true;
+  });
+  Pump();
+  RECT r = Client(n::kHintBalloon);
+  EXPECT_LT(r.left, 300);
+  EXPECT_GT(r.right, 300);
+  EXPECT_LT(r.bottom, 200);  // above the tip
+  EXPECT_GT(r.bottom, 180);
 }
 
 TEST_F(Laid, CloseRequestGoesToTheWindowsCloseHandler) {

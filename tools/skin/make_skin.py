@@ -187,6 +187,8 @@ def pictures(s):
     ops = s.rrect(WHITE, 0.5, 0.5, 199.5, 119.5, 8, "#D5DFEC")
     ops += s.text("欢迎来到交流论坛", BLUE, 16, 0, -22) + s.text("装机问题、系统下载、\n使用心得在这里交流", "#6B7785", 12, 0, 18)
     s.make("forum_panel", 200, 120, ops)
+    s.make("detect_busy", 20, 20, s.draw("none", "arc 2,2 18,18 0,270", BLUE, 2.5)
+           + s.draw(BLUE, "polygon 15,1 19,6 13,7"))
     s.make("check_off", 16, 16, s.rrect(WHITE, 0.5, 0.5, 15.5, 15.5, 2, BLUE))
     s.make("check_on", 16, 16, s.rrect(BLUE, 0.5, 0.5, 15.5, 15.5, 2, BLUE)
            + s.draw("none", "polyline 4,8 7,11 12,5", WHITE, 2))

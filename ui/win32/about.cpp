@@ -1,6 +1,9 @@
 #include "ui/win32/about.h"
 
+#include <string>
+
 #include "ui/main_names.h"
+#include "ui/model.h"
 #include "ui/win32/paint.h"
 #include "ui/win32/shadow.h"
 #include "ui/win32/view.h"
@@ -87,8 +90,10 @@ LRESULT CALLBACK AboutProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_CREATE:
       s->fonts.Make(w);
-      // The window's created handler gives it its shadow.
-      SetWindowShadow(w, 0, 5, true);
+      // The window's created handler gives it its shadow (by itself when no
+      // handler is set).
+      if (!Fire(names::kAboutWindowTitle, "created", std::to_string(reinterpret_cast<uintptr_t>(w))))
+        SetWindowShadow(w, 0, 5, true);
       return 0;
     case WM_ERASEBKGND:
       return 1;
@@ -123,7 +128,10 @@ LRESULT CALLBACK AboutProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
       s->pressed = 0;
       if (GetCapture() == w) ReleaseCapture();
       InvalidateRect(w, nullptr, FALSE);
-      if (was && PartAt(p) == was) DestroyWindow(w);
+      if (was && PartAt(p) == was) {
+        // The close button's handler closes the window; without one it closes itself.
+        if (was == 2 || !Fire(names::kAboutCloseButton, "click")) DestroyWindow(w);
+      }
       return 0;
     }
     case WM_KEYDOWN:

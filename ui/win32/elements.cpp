@@ -174,14 +174,24 @@ void ListView::OnClick(MainWindow& window, POINT p) {
   window.FireEvent(name(), "select", std::to_string(row));
 }
 
-RECT Balloon::Bounds(const Component& c) const {
-  // Wide enough for the hint; above and to the right of the tip.
-  int w = c.width > 0 ? c.width : 236, h = c.height > 0 ? c.height : 34;
-  return RECT{c.x - 20, c.y - h - 10, c.x - 20 + w, c.y - 10};
+void Balloon::Sync(HWND window, const Component&, bool, RECT) {
+  RECT r;
+  if (GetWindowRect(window, &r)) origin_ = POINT{r.left, r.top};
 }
 
-void Balloon::Paint(HDC dc, const Component& c, const Fonts& fonts, bool, bool) {
-  RECT r = Bounds(c);
+RECT Balloon::Bounds(const Component& c) const {
+  // Wide enough for the hint; above and to the right of the tip.
+  const POINT tip = Tip(c);
+  int w = c.width > 0 ? c.width : 236, h = c.height > 0 ? c.height : 34;
+  return RECT{tip.x - 20, tip.y - h - 10, tip.x - 20 + w, tip.y - 10};
+}
+
+void Balloon::Paint(HDC dc, const Component& comp, const Fonts& fonts, bool, bool) {
+  RECT r = Bounds(comp);
+  Component c = comp;
+  const POINT at = Tip(comp);
+  c.x = at.x;
+  c.y = at.y;
   const COLORREF back = RGB(0xFF, 0xFB, 0xE6), line = RGB(0xE0, 0xB8, 0x4C);
   RoundFill(dc, r, 6, back, line);
   POINT tip[3] = {{c.x - 6, r.bottom - 1}, {c.x, c.y - 1}, {c.x + 6, r.bottom - 1}};

@@ -84,12 +84,17 @@ class ListView : public Element {
 };
 
 // The hint balloon: the component's text in a bubble whose tip points at
-// (Component::x, Component::y) in client coordinates.
+// (Component::x, Component::y), a point on the screen (the mouse pointer).
 class Balloon : public Element {
  public:
   Balloon() : Element(RECT{0, 0, 0, 0}) {}
   RECT Bounds(const Component& c) const override;
+  void Sync(HWND window, const Component& c, bool shown, RECT bounds) override;
   void Paint(HDC dc, const Component& c, const Fonts& fonts, bool hover, bool pressed) override;
+
+ private:
+  POINT origin_ = {0, 0};  // the window's top-left corner on the screen
+  POINT Tip(const Component& c) const { return POINT{c.x - origin_.x, c.y - origin_.y}; }
 };
 
 // A tab host (page host, wizard): draws nothing itself; elements placed on

@@ -89,15 +89,11 @@ void LayOutMainWindow(MainWindow& window, WindowModel& model) {
   window.Add(pages, std::make_unique<TabHost>(RECT{0, 112, W, MainWindow::kHeight}));
   window.Add(wizard, std::make_unique<TabHost>(RECT{0, 112, W, MainWindow::kHeight}), pages, n::kPageReinstall);
 
-  // ---- Title area.
+  // ---- Title area. The drag area lies under everything else of the strip.
+  window.Add(n::kDragArea, std::make_unique<TabHost>(RECT{0, 0, W - 300, 36}));
   b.AddButton(n::kMenuButton, RECT{W - 132, 0, W - 88, 36}, "菜单", S::kTitle, "title_menu");
   b.AddButton(n::kMinimizeButton, RECT{W - 88, 0, W - 44, 36}, "—", S::kTitle, "title_min");
-  b.AddLabel(n::kHomeLink, RECT{W - 300, 0, W - 236, 36}, L::kSmall, RGB(0xFF, 0xFF, 0xFF), DT_RIGHT, "", 0,
-             "官方网站")
-      ->AsLink();
-  b.AddLabel(n::kHelpLink, RECT{W - 230, 0, W - 170, 36}, L::kSmall, RGB(0xFF, 0xFF, 0xFF), DT_CENTER, "", 0,
-             "使用帮助")
-      ->AsLink();
+  b.AddButton(n::kHelpButton, RECT{W - 220, 0, W - 140, 36}, "使用帮助", S::kTitle, "");
 
   // ---- Navigation strip.
   const char* nav_names[4] = {n::kNavReinstall, n::kNavBackup, n::kNavSoftware, n::kNavToolbox};
@@ -147,10 +143,21 @@ void LayOutMainWindow(MainWindow& window, WindowModel& model) {
   for (int i = 0; i < 8; ++i)
     b.AddLabel(n::kHardwareLabels[i], RECT{150, 182 + i * 32, W - 150, 208 + i * 32}, L::kNormal, kTextDark,
                DT_LEFT, wizard, n::kStepEnvironment, hw_text[i]);
-  b.AddLabel(n::kDetectStatusLabel, RECT{150, 446, W - 260, 470}, L::kSmall, kTextSoft, DT_LEFT, wizard,
+  window.Add(n::kDetectBusyIndicator, std::make_unique<Picture>(RECT{150, 448, 170, 468}), wizard,
+             n::kStepEnvironment);
+  if (b.Fresh(n::kDetectBusyIndicator)) model.SetImages(n::kDetectBusyIndicator, {"detect_busy"});
+  b.AddLabel(n::kDetectStatusLabel, RECT{176, 446, W - 150, 470}, L::kSmall, kTextSoft, DT_LEFT, wizard,
              n::kStepEnvironment, "正在检测电脑环境，请稍候...");
-  b.AddBar(n::kDetectProgressBar, RECT{150, 478, W - 150, 490}, wizard, n::kStepEnvironment);
-  b.AddButton(n::kRefreshButton, RECT{W - 250, 442, W - 150, 472}, "重新检测", S::kPlain, "plain", wizard,
+  // The bar: a fill label over a track label whose width the survey reads.
+  const bool track_fresh = b.Fresh(n::kDetectProgressTrack);
+  b.AddLabelBar(n::kDetectProgressTrack, n::kDetectProgressBar, RECT{150, 478, W - 150, 490}, wizard,
+                n::kStepEnvironment);
+  if (track_fresh) model.SetWidth(n::kDetectProgressTrack, (W - 150) - 150);
+  b.AddButton(n::kDetectProceedButton, RECT{150, 502, 250, 532}, "开始检测", S::kPlain, "plain", wizard,
+              n::kStepEnvironment);
+  b.AddButton(n::kDetectAgainButton, RECT{260, 502, 360, 532}, "重新检测", S::kPlain, "plain", wizard,
+              n::kStepEnvironment);
+  b.AddButton(n::kRefreshButton, RECT{370, 502, 470, 532}, "刷新环境", S::kPlain, "plain", wizard,
               n::kStepEnvironment);
 
   // Step 1: data-backup choice.

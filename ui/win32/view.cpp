@@ -72,7 +72,7 @@ std::string JsonRect(const RECT& r) {
   return buf;
 }
 
-const char* const kReportedEvents[] = {"click", "check", "hover", "select", "timer", "close", "newwindow"};
+const char* const kReportedEvents[] = {"click", "check", "hover", "down", "select", "timer", "close", "newwindow"};
 
 }  // namespace
 
@@ -353,7 +353,7 @@ void MainWindow::CloseAboutWindow() {
 }
 
 bool MainWindow::Interactive(const std::string& name, const Element& e) const {
-  return e.TakesClicks() || HasHandler(name, "click") || HasHandler(name, "hover");
+  return e.TakesClicks() || HasHandler(name, "click") || HasHandler(name, "hover") || HasHandler(name, "down");
 }
 
 LRESULT MainWindow::HitTest(POINT client) const {
@@ -604,6 +604,13 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       POINT p = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
       pressed_ = ElementAt(p);
       hover_ = pressed_;
+      if (!pressed_.empty() && HasHandler(pressed_, "down")) {
+        // Elements that act on the press (the drag area) get no click.
+        std::string name = pressed_;
+        pressed_.clear();
+        FireEvent(name, "down");
+        return 0;
+      }
       if (!pressed_.empty()) SetCapture(hwnd_);
       InvalidateRect(hwnd_, nullptr, FALSE);
       return 0;
