@@ -200,17 +200,24 @@ class Program:
     def drive_folder(self, letter):
         return os.path.join(self.root, "drive_" + letter)
 
-    def start(self, timeout=120):
+    def start(self, timeout=120, startup_timeout=60):
         """Starts the program and waits until its window is shown and its
-        start-up routine has run."""
+        start-up routine has run (or, when that routine waits on a question
+        box, until startup_timeout has passed)."""
         if os.path.exists(self.report_path):
             os.remove(self.report_path)
         out = open(os.path.join(self.root, "program-out.txt"), "ab")
         self.proc = subprocess.Popen([self.loader, "C:\\mvtest\\MV_OSR.exe"], env=self.env, stdout=out,
                                      stderr=out, cwd=self.root)
         out.close()
-        return self.wait(lambda r: r.data.get("window", {}).get("visible") and r.fired("主窗口", "created"), timeout,
-                         "the window to show and the start-up to run")
+        r = self.wait(lambda r: r.data.get("window", {}).get("visible") and r.text("标签_标题") != "", timeout,
+                      "the window to show and the start-up to begin")
+        try:
+            return self.wait(lambda r: r.fired("主窗口", "created"), startup_timeout, "the start-up to end")
+        except Failure:
+            if not self.running():
+                raise
+            return self.report() or r
 
     def stop(self):
         if self.proc and self.proc.poll() is None:
