@@ -10,12 +10,24 @@
 # MV_DEMO_HEADLESS=1) it runs on a private Xvfb: after MV_DEMO_WAIT seconds
 # (default 8) a screenshot is saved as out/demo-screenshot.png and the program
 # closes itself. Everything started here is stopped at the end.
+#
+# The window opens on the catalogue step (MV_DEMO_PAGE, default "0.2": page
+# 0, step 2; "0" leaves it on the first step). Where the kernel cannot run
+# 32-bit programs the 64-bit build of the same sources is shown.
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 cd "$top"
 
 ./scripts/install-deps.sh
-if ./scripts/runs-32bit.sh; then ./scripts/build.sh win32; else ./scripts/build.sh win32 win64; fi
+if ./scripts/runs-32bit.sh; then
+  ./scripts/build.sh win32
+  exe=dist/MV_OSR.exe loader=/usr/lib/wine/wine
+else
+  echo "this machine cannot run 32-bit programs: showing the 64-bit build"
+  ./scripts/build.sh win64
+  exe=build/win64/app/MV_OSR.exe loader=/usr/lib/wine/wine64
+fi
+export MV_OSR_START_PAGE=${MV_DEMO_PAGE:-0.2}
 
 out=$top/out
 mkdir -p "$out"
@@ -41,16 +53,7 @@ ln -sfn "$out/wine-demo/drive_d" "$prefix/dosdevices/d:"
 /usr/lib/wine/wine64 reg add 'HKLM\Software\Wine\Drives' /v d: /d hd /f /reg:64 >/dev/null 2>&1
 /usr/lib/wine/wineserver -k 2>/dev/null || true   # drive types are read at the server's start
 /usr/lib/wine/wineserver -w
-# The release exe is 32-bit; a machine that cannot run 32-bit programs shows
-# the 64-bit build of the same sources instead.
-if ./scripts/runs-32bit.sh; then
-  loader=/usr/lib/wine/wine
-  cp dist/MV_OSR.exe "$prefix/drive_c/demo/MV_OSR.exe"
-else
-  loader=/usr/lib/wine/wine64
-  echo "this machine cannot run 32-bit programs: showing the 64-bit build (build/win64/app/MV_OSR.exe)"
-  cp build/win64/app/MV_OSR.exe "$prefix/drive_c/demo/MV_OSR.exe"
-fi
+cp "$exe" "$prefix/drive_c/demo/MV_OSR.exe"
 
 headless=${MV_DEMO_HEADLESS:-}
 [ -n "${DISPLAY:-}" ] || headless=1

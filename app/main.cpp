@@ -2,22 +2,37 @@
 // start-up routine on the window's "created" event and pumps messages until
 // the window closes.
 //
-// Test aid: when the environment variable MV_OSR_CLOSE_AFTER_MS holds a
-// number of milliseconds, the window closes by itself that long after the
-// start-up routine has finished (no confirmation), so that tests can run the
-// real program to its end without killing it.
+// Test aids:
+// - MV_OSR_CLOSE_AFTER_MS: a number of milliseconds; the window closes by
+//   itself that long after the start-up routine has finished (no
+//   confirmation), so that tests can run the real program to its end.
+// - MV_OSR_REPORT: a file path; the window writes there, after every change,
+//   every component's screen rectangle and state and the events fired (UTF-8
+//   JSON), so that end-to-end tests can click the components by name.
 #include <windows.h>
 
 #include <cstdlib>
 
 #include "backup/backup_page.h"
+#include "backup/data_backup.h"
+#include "backup/requests.h"
+#include "backup/wim_info.h"
+#include "download/pe_prepare.h"
+#include "download/tasks.h"
+#include "ui/image_choice.h"
 #include "core/startup.h"
 #include "core/window_names.h"
+#include "boot/boot_names.h"
 #include "download/reinstall.h"
+#include "ui/main_names.h"
 #include "ui/main_window_logic.h"
 #include "ui/model.h"
+#include "ui/shadow.h"
 #include "ui/win32/index_window.h"
+#include "ui/win32/layout.h"
+#include "ui/win32/shadow.h"
 #include "ui/win32/view.h"
+#include "ui/win32/window_ops_win32.h"
 
 #if defined(MV_HAVE_WIN32_PLATFORM)
 #include "platform/win32/win32_platform.h"
@@ -34,6 +49,68 @@ UINT CloseAfterMs() {
   unsigned long ms = wcstoul(buf, &end, 10);
   if (end == buf || *end != L'\0' || ms > 600000) return 0;
   return static_cast<UINT>(ms);
+}
+
+// The value of an environment variable ("" when unset).
+std::wstring Env(const wchar_t* name) {
+  wchar_t buf[1024];
+  DWORD n = GetEnvironmentVariableW(name, buf, 1024);
+  if (n == 0 || n >= 1024) return std::wstring();
+  return std::wstring(buf, n);
+}
+
+// MV_OSR_START_PAGE (test aid, for screenshots): "P" shows page P of the page
+// host, "0.S" step S of the wizard, once the start-up has run, with the
+// navigation button and the step picture of that page marked.
+void ShowStartPage() {
+  std::wstring v = Env(L"MV_OSR_START_PAGE");
+  if (v.empty() || v[0] < L'0' || v[0] > L'4') return;
+  const int page = v[0] - L'0';
+  mv::ui::MainModel().SetPage(mv::names::kPageHost, page);
+  const char* nav[4] = {mv::names::kNavReinstall, mv::names::kNavBackup, mv::names::kNavSoftware,
+                        mv::names::kNavToolbox};
+  const int nav_page[4] = {mv::names::kPageReinstall, mv::names::kPageBackup, mv::names::kPageSoftware,
+                           mv::names::kPageToolbox};
+  for (int i = 0; i < 4; ++i) mv::ui::MainModel().SetSelected(nav[i], nav_page[i] == page);
+  if (v.size() == 3 && v[1] == L'.' && v[2] >= L'0' && v[2] <= L'4') {
+    const int step = v[2] - L'0';
+    mv::ui::MainModel().SetPage(mv::names::kWizard, step);
+    for (int i = 0; i < 5; ++i) mv::ui::MainModel().SetImage(mv::names::kStepImages[i], i == step ? 1 : 0);
+  }
+}
+
+// What one part of the program needs from another: the image index window
+// for the local-image choice and the restore, the PE preparation for the
+// backup page's requests, the data backup inside an install and on its own.
+void ConnectParts() {
+  mv::SetIndexWindowShadow([](mv::WindowRef w) {
+    mv::ui::win32::SetWindowShadow(reinterpret_cast<HWND>(w), mv::ui::kShadowColour, mv::ui::kShadowSize, true);
+  });
+  mv::SetImageIndexWindow([](mv::WindowRef owner) { return mv::ShowImageIndexWindow(owner); });
+  // Inside an install the second worker counts the data backup's job itself.
+  mv::SetDataBackupJob([] { mv::BackUpData(); });
+
+  mv::ui::WizardLinks wizard;
+  wizard.start_cloud_install = [] { return mv::StartCloudInstall(); };
+  wizard.lower_started_jobs = [] { mv::dl::LowerStartedJobs(); };
+  wizard.reset_started_jobs = [] { mv::dl::SetJobCounters(0, mv::dl::FinishedJobs()); };
+  wizard.start_data_backup = [] { mv::StartDataBackup(); };
+  wizard.cancel_data_backup = [] { mv::CancelDataBackup(); };
+  mv::ui::SetWizardLinks(wizard);
+
+  mv::BackupLinks backup;
+  backup.set_busy = [](int busy) { mv::ui::SetBusy(busy); };
+  backup.prepare_pe = [] {
+    // The PE preparation copies the restore point into the work directory
+    // and points the path at the copy.
+    mv::SetRestoreImagePath(mv::RestorePointPath());
+    mv::PrepareBackupRestorePe();
+    if (!mv::RestoreImagePath().empty()) mv::RestorePointPath() = mv::RestoreImagePath();
+  };
+  backup.show_index_window = [](mv::WindowRef owner) { mv::ShowImageIndexWindow(owner); };
+  backup.job_cancelled = [] { mv::dl::LowerStartedJobs(); };
+  backup.data_only_navigate = [] { mv::ui::Fire(mv::names::kDataBackupButton, "click"); };
+  mv::SetBackupLinks(backup);
 }
 
 void RunStartUp(mv::ui::win32::MainWindow& window) {
@@ -62,12 +139,27 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // Every handler of the window, the start-up's window steps and the
   // engine's links, before the window exists.
   mv::ui::InstallMainWindowLogic();
+  ConnectParts();
+
+  // GDI+ once for the process, before any shadow is painted.
+  mv::ui::win32::StartGdiplus();
 
   mv::ui::win32::MainWindow window(mv::ui::MainModel());
+  mv::ui::win32::LayOutMainWindow(window, mv::ui::MainModel());
+  window.ReportTo(Env(L"MV_OSR_REPORT"));
+  mv::ui::win32::InstallWin32WindowOps(window);
+  // The window's part of the start-up: its shadow.
+  mv::SetStartupHook(mv::StartupHook::kAttachShadow, [](mv::WindowRef main_window) {
+    mv::ui::win32::SetWindowShadow(reinterpret_cast<HWND>(main_window), mv::ui::kShadowColour, mv::ui::kShadowSize,
+                                   true);
+  });
   const UINT close_after = CloseAfterMs();
   window.OnCloseRequest([] { return mv::ui::ConfirmExit(); });
   window.OnCreated([&window, close_after] {
+    mv::dl::SetMessageOwner(reinterpret_cast<mv::WindowRef>(window.hwnd()));
+    mv::SetBackupOwner(reinterpret_cast<mv::WindowRef>(window.hwnd()));
     RunStartUp(window);
+    ShowStartPage();
     if (close_after) window.CloseAfter(close_after);
 #if defined(MV_HAVE_WIN32_PLATFORM)
     // Step 0 of the wizard: the survey of the machine.

@@ -48,7 +48,7 @@ const BackupLinks& Links() { return LinkStore(); }
 void SetBackupOwner(WindowRef owner) { Owner() = owner; }
 WindowRef BackupOwner() { return Owner(); }
 
-Text& RestoreImagePath() {
+Text& RestorePointPath() {
   static Text* p = new Text;
   return *p;
 }
@@ -78,7 +78,7 @@ void RequestSystemBackup() {
   const Text file = BackupFilePath(plat().Now());
   // The PE writes the backup into os_bak: make sure the folder is there.
   plat().CreateFolder(SystemBackupFolder());
-  RestoreImagePath().clear();
+  RestorePointPath().clear();
   HandOff(kPeTaskBackup, file, Text());
 }
 
@@ -104,10 +104,10 @@ void RequestRestore() {
               "提示")) {
     return;
   }
-  RestoreImagePath() = path;
+  RestorePointPath() = path;
   if (!AskYes("请再次确认您选择镜像文件： " + path, "确认还原镜像文件：")) return;
   if (PeTaskForImage(path) == kPeTaskGhost) {
-    HandOff(kPeTaskGhost, RestoreImagePath(), Text());
+    HandOff(kPeTaskGhost, RestorePointPath(), Text());
     return;
   }
   ImageChoice& choice = Choice();
@@ -116,7 +116,7 @@ void RequestRestore() {
   if (Links().show_index_window) Links().show_index_window(BackupOwner());
   else choice.image_path.clear();
   if (choice.image_path.empty()) return;
-  HandOff(kPeTaskWim, RestoreImagePath(), std::to_string(choice.image_index));
+  HandOff(kPeTaskWim, RestorePointPath(), std::to_string(choice.image_index));
 }
 
 }  // namespace mv

@@ -35,7 +35,7 @@ WindowRef BackupOwner();
 
 // The restore point being restored (column 1 of the selected row); the PE
 // preparation copies the image and points this at the copy.
-Text& RestoreImagePath();
+Text& RestorePointPath();
 
 // "备份于 2019年8月19日14时5分9秒": the date, then hours, minutes and seconds
 // up to the last one that is not zero.

@@ -125,7 +125,7 @@ void CancelPeDownload() {
   g_download_started = 0;
   dl::EndWaits();
   dl::StopAndDeleteAllTasks();
-  ui::MainModel().SetEnabled(names::kMinimizeButton, true);
+  ui::MainModel().SetEnabled(names::kHelpButton, true);
 }
 
 void PrepareBackupRestorePe() {

@@ -17,6 +17,7 @@ PKGS=(
   wimtools fdisk nginx curl aria2 clang libclang-rt-14-dev libcurl4-openssl-dev
   libgtest-dev googletest python3
   locales ccache time
+  libz-mingw-w64-dev libpng-dev
 )
 
 # Tunables (the script's own test sets them; nobody else needs to).
@@ -111,3 +112,8 @@ if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
   fi
   localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
 fi
+
+# The libpng source the Windows builds compile (Debian's libpng1.6 source
+# package), cached under build/ (the configure step fetches it too when
+# missing).
+"$(dirname "$0")/fetch-libpng.sh" "$(cd "$(dirname "$0")/.." && pwd)/build/libpng-cache"

@@ -76,6 +76,7 @@ constexpr char kDeleteButton[] = "图形按钮_删除备份点";
 constexpr char kAddBackupButton[] = "图形按钮_增加备份点";
 constexpr char kBackupFolderLabel[] = "标签_备份目录";
 constexpr char kBackupSearchStatus[] = "标签_搜索状态";
+constexpr char kDataFolderLabel[] = "标签_资料目录";  // where the data backup goes; a click opens it
 
 // Page 2: software browser and its menu; page 4: toolbox browser and banner.
 constexpr char kSoftwareBrowser[] = "超文本浏览框2";
@@ -86,5 +87,10 @@ constexpr char kToolboxBanner[] = "图片框_PE工具箱";
 
 // Contact pictures.
 constexpr const char* kContactPictures[3] = {"图片框_QQ交流群", "图片框_微信客服", "图片框_交流反馈"};
+
+// Further components the window lays out.
+constexpr char kStepTitleLabel[] = "标签_步骤说明";     // step 1: what to tick
+constexpr char kLastStepLabel[] = "标签_系统安装";      // step 4
+constexpr char kPeCancelButton[] = "图形按钮_取消PE下载";  // page 3
 
 }  // namespace mv::names

@@ -74,9 +74,16 @@ void WindowModel::AddRow(const std::string& name, const std::vector<std::string>
   Update(name, [&](Component& c) { c.rows.push_back(row); });
 }
 void WindowModel::ClearRows(const std::string& name) {
-  Update(name, [&](Component& c) { c.rows.clear(); });
+  Update(name, [&](Component& c) {
+    c.rows.clear();
+    c.selected_row = -1;
+  });
 }
 std::vector<std::vector<std::string>> WindowModel::Rows(const std::string& name) const { return Get(name).rows; }
+void WindowModel::SetSelectedRow(const std::string& name, int row) {
+  Update(name, [&](Component& c) { c.selected_row = row < 0 || row >= static_cast<int>(c.rows.size()) ? -1 : row; });
+}
+int WindowModel::SelectedRow(const std::string& name) const { return Get(name).selected_row; }
 void WindowModel::SetUrl(const std::string& name, const std::string& url) {
   Update(name, [&](Component& c) { c.url = url; });
 }

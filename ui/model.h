@@ -35,6 +35,7 @@ struct Component {
   int image = 0;           // which of `images` a picture shows now (step indicator: 0 normal, 1 highlighted)
   std::vector<std::vector<std::string>> rows;  // list views: one row of column texts per item
   std::string url;         // web browsers: the address last asked for
+  int selected_row = -1;   // list views: the row the user picked (-1: none)
 };
 
 class WindowModel {
@@ -69,6 +70,8 @@ class WindowModel {
   void AddRow(const std::string& name, const std::vector<std::string>& row);
   void ClearRows(const std::string& name);
   std::vector<std::vector<std::string>> Rows(const std::string& name) const;
+  void SetSelectedRow(const std::string& name, int row);
+  int SelectedRow(const std::string& name) const;
   void SetUrl(const std::string& name, const std::string& url);
 
   // Names of every component used so far, for the view and for tests.

@@ -90,8 +90,8 @@ TEST_F(Window, IsABorderlessPopupOfTheMainWindowSize) {
   EXPECT_FALSE(style & WS_THICKFRAME);
   RECT r;
   GetWindowRect(window.hwnd(), &r);
-  EXPECT_EQ(r.right - r.left, 800);
-  EXPECT_EQ(r.bottom - r.top, 560);
+  EXPECT_EQ(r.right - r.left, 880);
+  EXPECT_EQ(r.bottom - r.top, 600);
 }
 
 TEST_F(Window, DrawsTheLabelsFromTheModel) {
@@ -147,23 +147,23 @@ TEST_F(HiddenWindow, TitleStripDragsTheWindowExceptOverTheCloseButton) {
   };
   EXPECT_EQ(nc_hit(100, 20), HTCAPTION);
   EXPECT_EQ(nc_hit(700, 5), HTCAPTION);
-  EXPECT_EQ(nc_hit(780, 20), HTCLIENT);  // close button
+  EXPECT_EQ(nc_hit(860, 20), HTCLIENT);  // close button
   EXPECT_EQ(nc_hit(400, 300), HTCLIENT);  // body
   EXPECT_EQ(nc_hit(100, 40), HTCLIENT);  // just below the strip
   // A disabled close button is part of the drag area and takes no click.
   model.SetEnabled(MainWindow::kCloseButton, false);
-  EXPECT_EQ(nc_hit(780, 20), HTCAPTION);
-  Click(780, 20, 780, 20);
+  EXPECT_EQ(nc_hit(860, 20), HTCAPTION);
+  Click(860, 20, 860, 20);
   EXPECT_TRUE(IsWindow(window.hwnd()));
 }
 
 TEST_F(HiddenWindow, CloseButtonEndsTheMessageLoop) {
   HWND hwnd = window.hwnd();
   // Pressed on the button but released elsewhere: nothing happens.
-  Click(780, 20, 400, 300);
+  Click(860, 20, 400, 300);
   EXPECT_TRUE(IsWindow(hwnd));
   EXPECT_FALSE(Pump());
-  Click(780, 20, 781, 21);
+  Click(860, 20, 861, 21);
   EXPECT_FALSE(IsWindow(hwnd));
   EXPECT_TRUE(Pump());  // WM_QUIT
 }
@@ -176,7 +176,7 @@ TEST_F(HiddenWindow, CloseRequestHandlerCanKeepTheWindowOpen) {
     return allow;
   });
   HWND hwnd = window.hwnd();
-  Click(780, 20, 780, 20);
+  Click(860, 20, 860, 20);
   SendMessageW(hwnd, WM_CLOSE, 0, 0);
   EXPECT_EQ(asked, 2);
   EXPECT_TRUE(IsWindow(hwnd));

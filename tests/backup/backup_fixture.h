@@ -33,7 +33,7 @@ class BackupTest : public ::testing::Test {
     OpenLog();
     SetBackupLinks(BackupLinks());
     SetBackupOwner(0x1234);
-    RestoreImagePath().clear();
+    RestorePointPath().clear();
     ResetRestorePointCounter();
     ui::WindowModel& m = ui::MainModel();
     m.ClearRows(names::kRestorePointList);

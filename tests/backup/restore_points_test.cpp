@@ -219,7 +219,7 @@ TEST_F(Restore, WimAsksTwiceOpensTheIndexWindowAndWritesTaskThree) {
   EXPECT_EQ(fake_.IniRead(ini, "SYSTEM", "FilePtah", ""), "\\sys.wim");
   EXPECT_EQ(fake_.IniRead(ini, "SYSTEM", "Index", ""), "2");
   EXPECT_EQ(fake_.IniRead(ini, "SYSTEM", "WimRatio", ""), "");
-  EXPECT_EQ(RestoreImagePath(), "D:\\sys.wim");
+  EXPECT_EQ(RestorePointPath(), "D:\\sys.wim");
   EXPECT_EQ(ui::MainModel().Get(names::kPageHost).page, names::kPageBackup);
 }
 

@@ -1,25 +1,23 @@
 #include "ui/win32/view.h"
 
+#include <cstdio>
 #include <memory>
 
 #include "core/window_names.h"
+#include "ui/main_names.h"
+#include "ui/win32/about.h"
+#include "ui/win32/paint.h"
 
 namespace mv::ui::win32 {
 
 const char* const MainWindow::kTitleLabel = names::kTitleLabel;
 const char* const MainWindow::kVersionLabel = names::kVersionLabel;
-const char* const MainWindow::kCloseButton = "图形按钮_关闭";
+const char* const MainWindow::kCloseButton = names::kCloseButton;
 
 namespace {
 
 const wchar_t kClassName[] = L"MV_OSR_MainWindow";
 constexpr UINT_PTR kCloseTimer = 1;
-
-const COLORREF kTitleBack = RGB(0x1E, 0x6F, 0xD9);
-const COLORREF kBodyBack = RGB(0xF7, 0xF9, 0xFC);
-const COLORREF kBorder = RGB(0x16, 0x55, 0xA8);
-const COLORREF kCloseHover = RGB(0xE8, 0x11, 0x23);
-const COLORREF kCloseDown = RGB(0xB0, 0x0C, 0x1A);
 
 int CALLBACK FaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
   *reinterpret_cast<bool*>(found) = true;
@@ -46,13 +44,35 @@ HFONT MakeFont(const std::wstring& face, int pixel_height, int weight) {
   return CreateFontIndirectW(&lf);
 }
 
-void Fill(HDC dc, const RECT& r, COLORREF colour) {
-  HBRUSH b = CreateSolidBrush(colour);
-  FillRect(dc, &r, b);
-  DeleteObject(b);
+bool Inside(const RECT& r, POINT p) { return PtInRect(&r, p) != FALSE; }
+
+// JSON string of a GBK text (UTF-8 inside).
+std::string JsonText(const std::string& gbk) {
+  std::string utf8 = Utf8FromWide(WideFromGbk(gbk));
+  std::string out = "\"";
+  for (unsigned char ch : utf8) {
+    if (ch == '"' || ch == '\\') {
+      out += '\\';
+      out += static_cast<char>(ch);
+    } else if (ch < 0x20) {
+      char buf[8];
+      snprintf(buf, sizeof buf, "\\u%04x", ch);
+      out += buf;
+    } else {
+      out += static_cast<char>(ch);
+    }
+  }
+  return out + "\"";
 }
 
-bool Inside(const RECT& r, POINT p) { return PtInRect(&r, p) != FALSE; }
+std::string JsonRect(const RECT& r) {
+  char buf[96];
+  snprintf(buf, sizeof buf, "[%ld,%ld,%ld,%ld]", static_cast<long>(r.left), static_cast<long>(r.top),
+           static_cast<long>(r.right), static_cast<long>(r.bottom));
+  return buf;
+}
+
+const char* const kReportedEvents[] = {"click", "check", "hover", "down", "select", "timer", "close", "newwindow"};
 
 }  // namespace
 
@@ -65,9 +85,28 @@ std::wstring WideFromGbk(const std::string& gbk) {
   return out;
 }
 
+std::string Utf8FromWide(const std::wstring& wide) {
+  if (wide.empty()) return std::string();
+  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return std::string();
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &out[0], n, nullptr, nullptr);
+  return out;
+}
+
+void Fonts::Make(HWND window) {
+  HDC dc = GetDC(window);
+  face = ChooseChineseFace(dc);
+  ReleaseDC(window, dc);
+  title = MakeFont(face, 16, FW_BOLD);
+  small = MakeFont(face, 13, FW_NORMAL);
+  normal = MakeFont(face, 14, FW_NORMAL);
+  large = MakeFont(face, 20, FW_BOLD);
+}
+
 Fonts::~Fonts() {
-  if (title) DeleteObject(title);
-  if (small) DeleteObject(small);
+  for (HFONT f : {title, small, normal, large})
+    if (f) DeleteObject(f);
 }
 
 std::wstring ChooseChineseFace(HDC dc) {
@@ -78,23 +117,41 @@ std::wstring ChooseChineseFace(HDC dc) {
 RECT Element::Bounds(const Component& c) const {
   RECT r = bounds_;
   if (c.width > 0) r.right = r.left + c.width;
+  if (c.height > 0) r.bottom = r.top + c.height;
   return r;
 }
 
-void Label::Paint(HDC dc, const Component& c, const Fonts& fonts, bool, bool) {
+void Element::OnClick(MainWindow& window, POINT) { window.FireEvent(name_, "click"); }
+
+void Label::Paint(HDC dc, const Component& c, const Fonts& fonts, bool hover, bool) {
   RECT r = Bounds(c);
+  if (has_back_) Fill(dc, r, back_);
   last_drawn_ = WideFromGbk(c.text);
-  HGDIOBJ old = SelectObject(dc, size_ == Size::kTitle ? fonts.title : fonts.small);
+  HFONT font = fonts.small;
+  if (size_ == Size::kTitle) font = fonts.title;
+  if (size_ == Size::kNormal) font = fonts.normal;
+  if (size_ == Size::kLarge) font = fonts.large;
+  HFONT underlined = nullptr;
+  if (link_ && hover) {
+    LOGFONTW lf;
+    GetObjectW(font, sizeof lf, &lf);
+    lf.lfUnderline = TRUE;
+    underlined = CreateFontIndirectW(&lf);
+    font = underlined;
+  }
+  HGDIOBJ old = SelectObject(dc, font);
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, colour_);
-  DrawTextW(dc, last_drawn_.c_str(), static_cast<int>(last_drawn_.size()), &r,
-            format_ | DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+  SetTextColor(dc, c.enabled ? colour_ : RGB(0xA0, 0xA0, 0xA0));
+  UINT format = format_ | DT_NOPREFIX;
+  format |= multi_line_ ? DT_WORDBREAK : (DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+  DrawTextW(dc, last_drawn_.c_str(), static_cast<int>(last_drawn_.size()), &r, format);
   SelectObject(dc, old);
+  if (underlined) DeleteObject(underlined);
 }
 
 void Button::Paint(HDC dc, const Component& c, const Fonts&, bool hover, bool pressed) {
   RECT r = Bounds(c);
-  if (c.enabled && (hover || pressed)) Fill(dc, r, pressed ? kCloseDown : kCloseHover);
+  if (c.enabled && (hover || pressed)) Fill(dc, r, pressed ? RGB(0xB0, 0x0C, 0x1A) : RGB(0xE8, 0x11, 0x23));
   if (glyph_ == Glyph::kClose) {
     // A cross of two strokes, centred.
     int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2, h = 6;
@@ -109,6 +166,11 @@ void Button::Paint(HDC dc, const Component& c, const Fonts&, bool hover, bool pr
   }
 }
 
+void Button::OnClick(MainWindow& window, POINT) {
+  window.NoteEvent(name(), "click");
+  if (action_) action_(window.hwnd());
+}
+
 MainWindow::MainWindow(WindowModel& model) : model_(model) { AddBareComponents(); }
 
 MainWindow::~MainWindow() {
@@ -121,23 +183,58 @@ MainWindow::~MainWindow() {
 
 void MainWindow::AddBareComponents() {
   const int w = kWidth, th = kTitleHeight;
-  Add(kTitleLabel, std::make_unique<Label>(RECT{16, 0, 560, th}, Label::Size::kTitle, RGB(255, 255, 255),
-                                           DT_LEFT));
-  Add(kVersionLabel, std::make_unique<Label>(RECT{w - 200, 0, w - 52, th}, Label::Size::kSmall,
-                                             RGB(0xD8, 0xE6, 0xFA), DT_RIGHT));
+  // Title, then the version just after it; the right end holds links and buttons.
+  Add(kTitleLabel, std::make_unique<Label>(RECT{16, 0, 440, th}, Label::Size::kTitle, RGB(255, 255, 255), DT_LEFT));
+  Add(kVersionLabel,
+      std::make_unique<Label>(RECT{444, 2, 570, th}, Label::Size::kSmall, RGB(0xD8, 0xE6, 0xFA), DT_LEFT));
   Add(kCloseButton, std::make_unique<Button>(RECT{w - 44, 0, w, th}, Button::Glyph::kClose,
                                              [this](HWND) { RequestClose(); }));
 }
 
-void MainWindow::Add(const std::string& name, std::unique_ptr<Element> element) {
+Element* MainWindow::Add(const std::string& name, std::unique_ptr<Element> element, const std::string& host,
+                         int page) {
   if (!elements_.count(name)) order_.push_back(name);
+  element->name_ = name;
+  Element* added = element.get();
   elements_[name] = std::move(element);
-  if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+  if (host.empty()) {
+    placements_.erase(name);
+  } else {
+    placements_[name] = Placement{host, page};
+  }
+  if (hwnd_) {
+    added->Attach(hwnd_);
+    InvalidateRect(hwnd_, nullptr, FALSE);
+  }
+  return added;
 }
 
 Element* MainWindow::Find(const std::string& name) const {
   auto it = elements_.find(name);
   return it == elements_.end() ? nullptr : it->second.get();
+}
+
+bool MainWindow::Shown(const std::string& name) const {
+  std::string at = name;
+  for (int depth = 0; depth < 8; ++depth) {  // tab hosts nest only a few levels
+    if (!model_.Get(at).visible) return false;
+    auto it = placements_.find(at);
+    if (it == placements_.end()) return true;
+    if (model_.Get(it->second.host).page != it->second.page) return false;
+    at = it->second.host;
+  }
+  return false;
+}
+
+RECT MainWindow::ScreenRect(const std::string& name) const {
+  RECT r = {0, 0, 0, 0};
+  const Element* e = Find(name);
+  if (!e || !hwnd_) return r;
+  r = e->Bounds(model_.Get(name));
+  POINT tl = {r.left, r.top}, br = {r.right, r.bottom};
+  ClientToScreen(hwnd_, &tl);
+  ClientToScreen(hwnd_, &br);
+  return RECT{tl.x, tl.y, br.x, br.y};
 }
 
 bool MainWindow::Create(HINSTANCE instance, bool show) {
@@ -164,6 +261,7 @@ bool MainWindow::Create(HINSTANCE instance, bool show) {
                           WS_POPUP | WS_CLIPCHILDREN | WS_MINIMIZEBOX | WS_SYSMENU, x, y, kWidth, kHeight,
                           nullptr, nullptr, instance, this);
   if (!hwnd_) return false;
+  for (const std::string& name : order_) elements_.at(name)->Attach(hwnd_);
 
   // Worker threads change the model; the hook only posts to the window, and
   // at most one such message waits at a time.
@@ -179,12 +277,83 @@ bool MainWindow::Create(HINSTANCE instance, bool show) {
     ShowWindow(hwnd_, SW_SHOW);
     UpdateWindow(hwnd_);
   }
+  SyncModel();
   PostMessageW(hwnd_, kMsgCreated, 0, 0);
   return true;
 }
 
 void MainWindow::CloseAfter(UINT ms) {
   if (hwnd_) SetTimer(hwnd_, kCloseTimer, ms, nullptr);
+}
+
+void MainWindow::ReportTo(const std::wstring& path) {
+  report_path_ = path;
+  if (hwnd_) WriteReport();
+}
+
+void MainWindow::Minimize() {
+  if (hwnd_) ShowWindow(hwnd_, SW_MINIMIZE);
+}
+
+void MainWindow::BeginDrag() {
+  if (!hwnd_) return;
+  ReleaseCapture();
+  pressed_.clear();
+  SendMessageW(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+}
+
+POINT MainWindow::CursorInClient() const {
+  POINT p = {0, 0};
+  GetCursorPos(&p);
+  if (hwnd_) ScreenToClient(hwnd_, &p);
+  return p;
+}
+
+std::string MainWindow::ComponentAt(POINT screen) const {
+  HWND w = hwnd_;
+  if (!w) return std::string();
+  HWND under = WindowFromPoint(screen);
+  if (!under || GetAncestor(under, GA_ROOT) != w) return std::string();
+  RECT wr;
+  GetWindowRect(w, &wr);  // client = window for this borderless popup
+  POINT p = {screen.x - wr.left, screen.y - wr.top};
+  for (auto it = order_.rbegin(); it != order_.rend(); ++it) {
+    if (elements_.at(*it)->IsContainer()) continue;
+    if (!Shown(*it)) continue;
+    if (Inside(elements_.at(*it)->Bounds(model_.Get(*it)), p)) return *it;
+  }
+  return std::string();
+}
+
+void MainWindow::ShowPopupMenu(POINT screen) {
+  if (!hwnd_) return;
+  HMENU menu = CreatePopupMenu();
+  const char* items[] = {names::kMenuHomeItem, names::kMenuAboutItem};
+  for (UINT i = 0; i < 2; ++i) AppendMenuW(menu, MF_STRING, i + 1, WideFromGbk(items[i]).c_str());
+  events_.push_back({"菜单", "open", ""});
+  WriteReport();
+  SetForegroundWindow(hwnd_);
+  UINT chosen = static_cast<UINT>(
+      TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY, screen.x, screen.y, 0, hwnd_,
+                     nullptr));
+  DestroyMenu(menu);
+  if (chosen >= 1 && chosen <= 2) FireEvent(items[chosen - 1], "click");
+  WriteReport();
+}
+
+void MainWindow::ShowAboutWindow() {
+  if (!hwnd_ || about_) return;
+  RunAboutWindow(hwnd_, model_.Text(kVersionLabel), &about_, [this] { WriteReport(); });
+  about_ = nullptr;
+  WriteReport();
+}
+
+void MainWindow::CloseAboutWindow() {
+  if (about_) DestroyWindow(about_);
+}
+
+bool MainWindow::Interactive(const std::string& name, const Element& e) const {
+  return e.TakesClicks() || HasHandler(name, "click") || HasHandler(name, "hover") || HasHandler(name, "down");
 }
 
 LRESULT MainWindow::HitTest(POINT client) const {
@@ -197,17 +366,142 @@ std::string MainWindow::ElementAt(POINT client) const {
   // Topmost first: the last registered is painted last.
   for (auto it = order_.rbegin(); it != order_.rend(); ++it) {
     const Element* e = elements_.at(*it).get();
-    if (!e->TakesClicks()) continue;
+    if (!Interactive(*it, *e)) continue;
     Component c = model_.Get(*it);
-    if (!c.visible || !c.enabled) continue;
+    if (!c.enabled || !Shown(*it)) continue;
     if (Inside(e->Bounds(c), client)) return *it;
   }
   return std::string();
 }
 
+void MainWindow::FireEvent(const std::string& name, const std::string& event, const std::string& arg) {
+  events_.push_back({name, event, arg});
+  const bool handled = Fire(name, event, arg);
+  if (hwnd_) WriteReport();
+  if (handled || event != "click" || !hwnd_) return;
+  // The window's own menu works without the logic's handlers: the menu
+  // button opens it below itself, "关于" opens the about window.
+  if (name == names::kMenuButton) {
+    RECT r = ScreenRect(name);
+    ShowPopupMenu(POINT{r.left, r.bottom});
+  } else if (name == names::kMenuAboutItem) {
+    ShowAboutWindow();
+  }
+}
+
+void MainWindow::NoteEvent(const std::string& name, const std::string& event, const std::string& arg) {
+  events_.push_back({name, event, arg});
+  if (hwnd_) WriteReport();
+}
+
 void MainWindow::RequestClose() {
-  if (on_close_request_ && !on_close_request_()) return;
+  if (on_close_request_) {
+    if (on_close_request_()) DestroyWindow(hwnd_);
+    return;
+  }
+  if (HasHandler(names::kMainWindow, "close")) {
+    FireEvent(names::kMainWindow, "close");
+    return;
+  }
   DestroyWindow(hwnd_);
+}
+
+void MainWindow::SyncModel() {
+  if (!hwnd_) return;
+  // Real window timers for the components that ask for one.
+  for (const std::string& name : model_.Names()) {
+    Component c = model_.Get(name);
+    uint32_t& running = timer_ms_[name];
+    if (c.timer_ms == running) continue;
+    auto it = timers_.find(name);
+    if (it != timers_.end()) {
+      KillTimer(hwnd_, it->second);
+      timer_names_.erase(it->second);
+      timers_.erase(it);
+    }
+    if (c.timer_ms > 0) {
+      UINT_PTR id = next_timer_++;
+      SetTimer(hwnd_, id, c.timer_ms, nullptr);
+      timers_[name] = id;
+      timer_names_[id] = name;
+    }
+    running = c.timer_ms;
+  }
+  for (const std::string& name : order_) {
+    Element* e = elements_.at(name).get();
+    Component c = model_.Get(name);
+    e->Sync(hwnd_, c, Shown(name), e->Bounds(c));
+  }
+  WriteReport();
+}
+
+void MainWindow::WriteReport() {
+  if (report_path_.empty() || !hwnd_) return;
+  RECT wr;
+  GetWindowRect(hwnd_, &wr);
+  std::string json = "{\"window\":{\"rect\":" + JsonRect(wr) + ",\"visible\":" +
+                     (IsWindowVisible(hwnd_) ? "true" : "false") + ",\"iconic\":" +
+                     (IsIconic(hwnd_) ? "true" : "false") + "},\n";
+  if (about_) {
+    RECT ar;
+    GetWindowRect(about_, &ar);
+    json += "\"about\":{\"rect\":" + JsonRect(ar) + ",\"close\":" + JsonRect(AboutCloseRect(about_)) + "},\n";
+  }
+  json += "\"components\":{";
+  bool first = true;
+  std::vector<std::string> all = model_.Names();
+  for (const std::string& name : order_) {
+    bool known = false;
+    for (const std::string& n : all) known = known || n == name;
+    if (!known) all.push_back(name);
+  }
+  for (const std::string& name : all) {
+    Component c = model_.Get(name);
+    json += first ? "\n" : ",\n";
+    first = false;
+    json += JsonText(name) + ":{";
+    if (Find(name)) json += "\"rect\":" + JsonRect(ScreenRect(name)) + ",\"shown\":" + (Shown(name) ? "true" : "false") + ",";
+    json += std::string("\"visible\":") + (c.visible ? "true" : "false");
+    json += std::string(",\"enabled\":") + (c.enabled ? "true" : "false");
+    json += ",\"text\":" + JsonText(c.text);
+    json += ",\"page\":" + std::to_string(c.page);
+    json += std::string(",\"checked\":") + (c.checked ? "true" : "false");
+    json += std::string(",\"selected\":") + (c.selected ? "true" : "false");
+    json += ",\"value\":" + std::to_string(c.value) + ",\"max\":" + std::to_string(c.max_value);
+    json += ",\"image\":" + std::to_string(c.image) + ",\"images\":[";
+    for (size_t i = 0; i < c.images.size(); ++i) json += (i ? "," : "") + JsonText(c.images[i]);
+    json += "],\"role\":" + JsonText(c.role) + ",\"url\":" + JsonText(c.url);
+    json += ",\"timer_ms\":" + std::to_string(c.timer_ms) + ",\"selected_row\":" + std::to_string(c.selected_row);
+    json += ",\"rows\":[";
+    for (size_t i = 0; i < c.rows.size(); ++i) {
+      json += i ? ",[" : "[";
+      for (size_t j = 0; j < c.rows[i].size(); ++j) json += (j ? "," : "") + JsonText(c.rows[i][j]);
+      json += "]";
+    }
+    json += "],\"handlers\":[";
+    bool first_handler = true;
+    for (const char* ev : kReportedEvents) {
+      if (!HasHandler(name, ev)) continue;
+      json += std::string(first_handler ? "" : ",") + "\"" + ev + "\"";
+      first_handler = false;
+    }
+    json += "]}";
+  }
+  json += "},\n\"events\":[";
+  for (size_t i = 0; i < events_.size(); ++i) {
+    json += i ? ",\n[" : "\n[";
+    json += JsonText(events_[i][0]) + "," + JsonText(events_[i][1]) + "," + JsonText(events_[i][2]) + "]";
+  }
+  json += "]}\n";
+
+  // Written aside, then moved over the report: a reader never sees half of it.
+  std::wstring tmp = report_path_ + L".tmp";
+  HANDLE f = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return;
+  DWORD done = 0;
+  bool ok = WriteFile(f, json.data(), static_cast<DWORD>(json.size()), &done, nullptr) && done == json.size();
+  CloseHandle(f);
+  if (ok) MoveFileExW(tmp.c_str(), report_path_.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 void MainWindow::Paint() {
@@ -221,15 +515,11 @@ void MainWindow::Paint() {
   HBITMAP bmp = CreateCompatibleBitmap(dc, client.right, client.bottom);
   HGDIOBJ old_bmp = SelectObject(mem, bmp);
 
-  Fill(mem, client, kBodyBack);
-  Fill(mem, RECT{0, 0, client.right, kTitleHeight}, kTitleBack);
-  HBRUSH border = CreateSolidBrush(kBorder);
-  FrameRect(mem, &client, border);
-  DeleteObject(border);
+  PaintBackdrop(mem, client, kTitleHeight);
 
   for (const std::string& name : order_) {
+    if (!Shown(name)) continue;
     Component c = model_.Get(name);
-    if (!c.visible) continue;
     elements_.at(name)->Paint(mem, c, fonts_, hover_ == name, pressed_ == name && hover_ == name);
   }
 
@@ -254,16 +544,13 @@ LRESULT CALLBACK MainWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case WM_CREATE: {
-      HDC dc = GetDC(hwnd_);
-      fonts_.face = ChooseChineseFace(dc);
-      ReleaseDC(hwnd_, dc);
-      fonts_.title = MakeFont(fonts_.face, 16, FW_BOLD);
-      fonts_.small = MakeFont(fonts_.face, 13, FW_NORMAL);
+    case WM_CREATE:
+      fonts_.Make(hwnd_);
       return 0;
-    }
     case kMsgCreated:
       if (on_created_) on_created_();
+      SyncModel();
+      NoteEvent(names::kMainWindow, "created");  // the report tells tests the start-up is over
       return 0;
     case kMsgModelChanged: {
       // Clear the flag first: a change that lands while we redraw posts again.
@@ -272,6 +559,7 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       std::wstring caption = WideFromGbk(model_.Text(kTitleLabel));
       SetWindowTextW(hwnd_, caption.c_str());
       InvalidateRect(hwnd_, nullptr, FALSE);
+      SyncModel();
       return 0;
     }
     case WM_ERASEBKGND:
@@ -284,12 +572,19 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       ScreenToClient(hwnd_, &p);
       return HitTest(p);
     }
+    case WM_SETCURSOR:
+      if (LOWORD(lp) == HTCLIENT && !hover_.empty()) {
+        SetCursor(LoadCursor(nullptr, IDC_HAND));
+        return TRUE;
+      }
+      break;
     case WM_MOUSEMOVE: {
       POINT p = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
       std::string now = ElementAt(p);
       if (now != hover_) {
         hover_ = now;
         InvalidateRect(hwnd_, nullptr, FALSE);
+        if (!now.empty() && HasHandler(now, "hover")) FireEvent(now, "hover");
       }
       if (!tracking_) {
         TRACKMOUSEEVENT t = {sizeof(t), TME_LEAVE, hwnd_, 0};
@@ -304,10 +599,18 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         InvalidateRect(hwnd_, nullptr, FALSE);
       }
       return 0;
-    case WM_LBUTTONDOWN: {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
       POINT p = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
       pressed_ = ElementAt(p);
       hover_ = pressed_;
+      if (!pressed_.empty() && HasHandler(pressed_, "down")) {
+        // Elements that act on the press (the drag area) get no click.
+        std::string name = pressed_;
+        pressed_.clear();
+        FireEvent(name, "down");
+        return 0;
+      }
       if (!pressed_.empty()) SetCapture(hwnd_);
       InvalidateRect(hwnd_, nullptr, FALSE);
       return 0;
@@ -318,21 +621,32 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       pressed_.clear();
       if (GetCapture() == hwnd_) ReleaseCapture();
       InvalidateRect(hwnd_, nullptr, FALSE);
-      if (!was.empty() && ElementAt(p) == was) elements_.at(was)->OnClick(hwnd_);
+      if (!was.empty() && ElementAt(p) == was) elements_.at(was)->OnClick(*this, p);
       return 0;
     }
-    case WM_TIMER:
+    case WM_TIMER: {
       if (wp == kCloseTimer) {
         KillTimer(hwnd_, kCloseTimer);
         DestroyWindow(hwnd_);  // the test aid bypasses any confirmation
         return 0;
       }
+      auto it = timer_names_.find(wp);
+      if (it != timer_names_.end()) {
+        std::string name = it->second;  // the handler may stop the timer
+        FireEvent(name, "timer");
+        return 0;
+      }
       break;
+    }
     case WM_CLOSE:
       RequestClose();
       return 0;
     case WM_DESTROY:
       model_.SetChangeHook(nullptr);
+      for (const auto& t : timers_) KillTimer(hwnd_, t.second);
+      timers_.clear();
+      timer_names_.clear();
+      timer_ms_.clear();
       if (quit_on_destroy_) PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY: {

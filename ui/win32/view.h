@@ -1,10 +1,14 @@
 // The Win32 view of the window model: a borderless main window that draws the
-// model's components and turns clicks into actions.
+// model's components and turns mouse input into the model's events.
 //
 // Every drawn component is an Element registered under its model name; the
 // window keeps them in a registry and paints each from the model's current
-// state. Later pages, buttons, pictures and timers are further Element kinds
-// registered the same way.
+// state. An element may sit on a page of a tab host (the page host's pages,
+// the wizard's steps): it is shown only while every tab host above it shows
+// its page. Clicks fire "click" on the element's name (check boxes also
+// "check", list views "select"), the mouse entering an element fires
+// "hover", a component with a timer interval gets a real window timer that
+// fires "timer", and the close request fires "close" on names::kMainWindow.
 //
 // Threads: the model's change hook may fire on any thread; it only posts a
 // message to the window. Everything else here runs on the window thread.
@@ -23,8 +27,9 @@
 namespace mv::ui::win32 {
 
 // GBK (code page 936) text to UTF-16 for the wide APIs, whatever the
-// machine's own ANSI code page is.
+// machine's own ANSI code page is; and UTF-16 to UTF-8 for reports.
 std::wstring WideFromGbk(const std::string& gbk);
+std::string Utf8FromWide(const std::wstring& wide);
 
 // Message posted by the model's change hook; the window redraws.
 constexpr UINT kMsgModelChanged = WM_APP + 1;
@@ -33,38 +38,75 @@ constexpr UINT kMsgCreated = WM_APP + 2;
 
 // Fonts shared by the elements; made once per window.
 struct Fonts {
-  HFONT title = nullptr;
-  HFONT small = nullptr;
-  std::wstring face;  // the face actually chosen
+  HFONT title = nullptr;   // 16 px bold
+  HFONT small = nullptr;   // 13 px
+  HFONT normal = nullptr;  // 14 px
+  HFONT large = nullptr;   // 20 px bold
+  std::wstring face;       // the face actually chosen
+  void Make(HWND window);
   ~Fonts();
 };
 
 // The face for Chinese text: "Microsoft YaHei" when installed, else "SimSun".
 std::wstring ChooseChineseFace(HDC dc);
 
+class MainWindow;
+
 class Element {
  public:
   explicit Element(RECT bounds) : bounds_(bounds) {}
   virtual ~Element() = default;
 
-  // Where the element sits, given its model state (a width set in the model
-  // overrides the default one).
-  RECT Bounds(const Component& c) const;
+  // Where the element sits in client coordinates, given its model state (a
+  // width or height set in the model overrides the default one).
+  virtual RECT Bounds(const Component& c) const;
   virtual void Paint(HDC dc, const Component& c, const Fonts& fonts, bool hover, bool pressed) = 0;
-  // Elements that take clicks are not part of the drag area.
+  // Elements that take clicks are not part of the drag area. Elements that
+  // do not take clicks by themselves still do when a handler waits for them.
   virtual bool TakesClicks() const { return false; }
-  virtual void OnClick(HWND window) {}
+  // Tab hosts hold other elements and are never "the component under the mouse".
+  virtual bool IsContainer() const { return false; }
+  // A click (press and release inside); point in client coordinates. The
+  // default fires "click" on the element's name.
+  virtual void OnClick(MainWindow& window, POINT point);
+  // Elements that own a child window (browsers) create it here, once the
+  // main window exists, and follow the model in Sync (after every change:
+  // shown says whether the element is visible on the current page).
+  virtual void Attach(HWND /*window*/) {}
+  virtual void Sync(HWND /*window*/, const Component& /*c*/, bool /*shown*/, RECT /*bounds*/) {}
+
+  const std::string& name() const { return name_; }
 
  protected:
   RECT bounds_;
+
+ private:
+  friend class MainWindow;
+  std::string name_;
 };
 
-// A text label: the component's text, in a font, colour and alignment.
+// A text label: the component's text, in a font, colour and alignment, on
+// an optional background (a background also makes it usable as a bar).
 class Label : public Element {
  public:
-  enum class Size { kTitle, kSmall };
+  enum class Size { kTitle, kSmall, kNormal, kLarge };
   Label(RECT bounds, Size size, COLORREF colour, UINT format)
       : Element(bounds), size_(size), colour_(colour), format_(format) {}
+  Label* WithBackground(COLORREF back) {
+    back_ = back;
+    has_back_ = true;
+    return this;
+  }
+  // Several lines ("\r\n" breaks, long lines wrap); top aligned.
+  Label* MultiLine() {
+    multi_line_ = true;
+    return this;
+  }
+  // Underlined when the mouse is over it (labels that are links).
+  Label* AsLink() {
+    link_ = true;
+    return this;
+  }
   void Paint(HDC dc, const Component& c, const Fonts& fonts, bool hover, bool pressed) override;
   // What was last drawn, for tests.
   const std::wstring& LastDrawn() const { return last_drawn_; }
@@ -73,6 +115,10 @@ class Label : public Element {
   Size size_;
   COLORREF colour_;
   UINT format_;
+  COLORREF back_ = 0;
+  bool has_back_ = false;
+  bool multi_line_ = false;
+  bool link_ = false;
   std::wstring last_drawn_;
 };
 
@@ -84,9 +130,7 @@ class Button : public Element {
       : Element(bounds), glyph_(glyph), action_(std::move(action)) {}
   void Paint(HDC dc, const Component& c, const Fonts& fonts, bool hover, bool pressed) override;
   bool TakesClicks() const override { return true; }
-  void OnClick(HWND window) override {
-    if (action_) action_(window);
-  }
+  void OnClick(MainWindow& window, POINT) override;
 
  private:
   Glyph glyph_;
@@ -100,9 +144,9 @@ class MainWindow {
   static const char* const kVersionLabel;
   static const char* const kCloseButton;
 
-  static constexpr int kWidth = 800;
-  static constexpr int kHeight = 560;
-  static constexpr int kTitleHeight = 40;
+  static constexpr int kWidth = 880;
+  static constexpr int kHeight = 600;
+  static constexpr int kTitleHeight = 36;
 
   explicit MainWindow(WindowModel& model);
   ~MainWindow();
@@ -112,7 +156,8 @@ class MainWindow {
   // Runs on the window thread once the window exists and is shown.
   void OnCreated(std::function<void()> handler) { on_created_ = std::move(handler); }
   // Asked when the user closes the window; false keeps it open. Without a
-  // handler the window closes.
+  // handler here the "close" handler of names::kMainWindow decides (it ends
+  // the program itself when it wants to); without either the window closes.
   void OnCloseRequest(std::function<bool()> handler) { on_close_request_ = std::move(handler); }
 
   // Whether destroying the window ends the message loop (the default).
@@ -123,13 +168,40 @@ class MainWindow {
   bool Create(HINSTANCE instance, bool show);
   HWND hwnd() const { return hwnd_; }
 
-  // Registers an element under its model name (replacing an earlier one).
-  void Add(const std::string& name, std::unique_ptr<Element> element);
+  // Registers an element under its model name (replacing an earlier one),
+  // optionally on page `page` of the tab host `host` (a model name).
+  Element* Add(const std::string& name, std::unique_ptr<Element> element, const std::string& host = std::string(),
+               int page = 0);
   Element* Find(const std::string& name) const;
+  // Whether the element is shown now: visible in the model and every tab
+  // host above it shows its page.
+  bool Shown(const std::string& name) const;
+  // The element's rectangle in screen coordinates (empty when unknown).
+  RECT ScreenRect(const std::string& name) const;
 
   // Closes the window ms milliseconds from now (a test aid: the program ends
   // by itself).
   void CloseAfter(UINT ms);
+  // Writes a report of every component (screen rectangle, state, handlers)
+  // and of the events fired so far to this file after every change, as UTF-8
+  // JSON (a test aid: end-to-end tests find the components by name).
+  void ReportTo(const std::wstring& path);
+
+  // Window operations for the logic.
+  void Minimize();
+  void BeginDrag();  // the borderless window follows the mouse
+  POINT CursorInClient() const;
+  // The topmost shown component at a screen point ("" outside the window, or
+  // over another window). Safe from other threads: it reads the model under
+  // its lock only and sends no message.
+  std::string ComponentAt(POINT screen) const;
+  // The pop-up menu (names::kMenuHomeItem, kMenuAboutItem) at a screen
+  // point; the chosen item fires "click".
+  void ShowPopupMenu(POINT screen);
+  // The about window, modal; returns when it closes.
+  void ShowAboutWindow();
+  void CloseAboutWindow();
+  HWND AboutWindow() const { return about_; }
 
   // Redraws handled since creation (model changes that reached the window).
   int RepaintsRequested() const { return repaints_requested_; }
@@ -140,24 +212,46 @@ class MainWindow {
   // clickable elements, HTCLIENT elsewhere.
   LRESULT HitTest(POINT client) const;
 
+  // Fires an event on a component's name and records it for the report.
+  // Without a handler, a click on the menu button opens the pop-up menu below
+  // it and the menu's "关于" opens the about window.
+  void FireEvent(const std::string& name, const std::string& event, const std::string& arg = std::string());
+  // Only records an event (elements that act by themselves, like the close button).
+  void NoteEvent(const std::string& name, const std::string& event, const std::string& arg = std::string());
+
  private:
+  struct Placement {
+    std::string host;
+    int page = 0;
+  };
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
   void Paint();
+  bool Interactive(const std::string& name, const Element& e) const;
   std::string ElementAt(POINT client) const;
   void RequestClose();
   void AddBareComponents();
+  void SyncModel();  // timers, child windows, report
+  void WriteReport();
 
   WindowModel& model_;
   HWND hwnd_ = nullptr;
+  HWND about_ = nullptr;
   Fonts fonts_;
   std::map<std::string, std::unique_ptr<Element>> elements_;
+  std::map<std::string, Placement> placements_;
   std::vector<std::string> order_;  // paint order: registration order
+  std::map<std::string, UINT_PTR> timers_;      // component -> window timer id
+  std::map<UINT_PTR, std::string> timer_names_;
+  std::map<std::string, uint32_t> timer_ms_;
+  UINT_PTR next_timer_ = 100;
   std::function<void()> on_created_;
   std::function<bool()> on_close_request_;
   std::string hover_, pressed_;
   bool tracking_ = false;
   bool quit_on_destroy_ = true;
+  std::wstring report_path_;
+  std::vector<std::vector<std::string>> events_;
   // Shared with the change hook, which may outlive a call into this object.
   std::shared_ptr<volatile LONG> repaint_pending_ = std::make_shared<volatile LONG>(0);
   int repaints_requested_ = 0;

@@ -1,0 +1,337 @@
+"""Drives the real program, MV_OSR.exe, under Wine on an X display through its
+own window: it starts the program in a prefix of its own, reads the report of
+component positions that the program writes (MV_OSR_REPORT), clicks
+components with xdotool at their positions, waits for states, watches
+message boxes and takes screenshots.
+
+    from mvwine import Display, Program
+
+    with Display(13) as display:
+        with Program(exe, work_dir, display, drives={"d": "hd"}) as prog:
+            prog.wait_shown("图形按钮_一键装机")
+            prog.click("图形按钮_备份还原")
+            prog.wait(lambda r: r.page("选择夹1") == 1)
+            prog.screenshot("backup.png")
+
+Names are the window model's component names (UTF-8 here). The report is
+JSON: "window" (rect, visible, iconic), "components" (per name: rect in
+screen coordinates, shown, visible, enabled, text, page, checked, selected,
+value, images, role, rows, handlers ...), "events" (every event the window
+fired: name, event, argument) and "about" while the about window is open.
+"""
+import json
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TOP = os.path.normpath(os.path.join(HERE, "..", ".."))
+WINE32 = "/usr/lib/wine/wine"
+WINE64 = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver"
+
+
+class Failure(AssertionError):
+    pass
+
+
+def pe_is_64bit(path):
+    """Whether a PE file is a 64-bit (PE32+) program."""
+    with open(path, "rb") as f:
+        data = f.read(4096)
+    off = struct.unpack_from("<I", data, 0x3C)[0]
+    if data[off:off + 4] != b"PE\0\0":
+        raise Failure("%s is not a PE file" % path)
+    return struct.unpack_from("<H", data, off + 24)[0] == 0x20B
+
+
+def loader_for(path):
+    return WINE64 if pe_is_64bit(path) else WINE32
+
+
+def can_run_32bit():
+    """A kernel without IA32 emulation cannot start the 32-bit loader."""
+    try:
+        return subprocess.run([WINE32, "--version"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              timeout=30).returncode == 0
+    except OSError:
+        return False
+
+
+class Display:
+    """A private Xvfb on display :number, or on the first free one from :60
+    when number is None (stopped on exit)."""
+
+    def __init__(self, number=None, size="1024x768"):
+        if number is None:
+            number = next(n for n in range(60, 100)
+                          if not os.path.exists("/tmp/.X%d-lock" % n) and not os.path.exists("/tmp/.X11-unix/X%d" % n))
+        self.number = number
+        self.name = ":%d" % number
+        self.size = size
+        self.proc = None
+
+    def __enter__(self):
+        lock = "/tmp/.X%d-lock" % self.number
+        if os.path.exists(lock):
+            # A display left by an earlier run of ours: only reuse it when it answers.
+            if subprocess.run(["xdpyinfo", "-display", self.name], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0:
+                return self
+        self.proc = subprocess.Popen(["Xvfb", self.name, "-screen", "0", self.size + "x24", "-nolisten", "tcp"],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.time() + 20
+        while time.time() < deadline:
+            if subprocess.run(["xdpyinfo", "-display", self.name], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0:
+                return self
+            time.sleep(0.1)
+        self.__exit__()
+        raise Failure("Xvfb %s did not start" % self.name)
+
+    def __exit__(self, *exc):
+        if self.proc:
+            self.proc.send_signal(signal.SIGTERM)
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+            self.proc = None
+
+    def env(self):
+        return {"DISPLAY": self.name}
+
+
+class Report:
+    """One reading of the program's report."""
+
+    def __init__(self, data):
+        self.data = data
+        self.components = data.get("components", {})
+        self.events = [tuple(e) for e in data.get("events", [])]
+
+    def get(self, name):
+        if name not in self.components:
+            raise Failure("the window reports no component %r" % name)
+        return self.components[name]
+
+    def has(self, name):
+        return name in self.components
+
+    def shown(self, name):
+        return bool(self.components.get(name, {}).get("shown"))
+
+    def text(self, name):
+        return self.get(name)["text"]
+
+    def page(self, name):
+        return self.get(name)["page"]
+
+    def center(self, name):
+        left, top, right, bottom = self.get(name)["rect"]
+        return (left + right) // 2, (top + bottom) // 2
+
+    def handles(self, name, event):
+        return event in self.components.get(name, {}).get("handlers", [])
+
+    def fired(self, name, event):
+        return any(e[0] == name and e[1] == event for e in self.events)
+
+
+class Program:
+    """The program in a prefix of its own under work_dir (made afresh).
+
+    drives: letter -> Wine drive type ("hd", "cdrom", ...) for a folder of the
+    case, or None to remove the letter. env: more environment variables.
+    wintool: the observer program (tests/app/programs/wintool.cpp) for
+    message boxes, optional."""
+
+    def __init__(self, exe, work_dir, display, drives=None, env=None, wintool=None, name="case"):
+        self.exe_host = os.path.abspath(exe)
+        self.root = os.path.abspath(os.path.join(work_dir, name))
+        self.prefix = os.path.join(self.root, "prefix")
+        self.display = display
+        self.loader = loader_for(exe)
+        self.wintool_host = wintool
+        self.extra_env = dict(env or {})
+        self.drives = {"d": "hd"} if drives is None else dict(drives)
+        self.proc = None
+        self.outputs = 0
+
+    # ---- set-up and tear-down
+    def __enter__(self):
+        if os.path.exists(self.root):
+            self.server("-k")
+            shutil.rmtree(self.root)
+        os.makedirs(self.root)
+        args = [os.path.join(TOP, "scripts", "wine-prefix.sh"), self.prefix]
+        for letter, kind in sorted(self.drives.items()):
+            if kind is None:
+                args.append("%s:none" % letter)
+            else:
+                folder = os.path.join(self.root, "drive_" + letter)
+                os.makedirs(folder, exist_ok=True)
+                args.append("%s:%s:%s" % (letter, kind, folder))
+        subprocess.run(args, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
+        self.bin = os.path.join(self.prefix, "drive_c", "mvtest")
+        os.makedirs(self.bin, exist_ok=True)
+        shutil.copy2(self.exe_host, os.path.join(self.bin, "MV_OSR.exe"))
+        if self.wintool_host:
+            shutil.copy2(self.wintool_host, os.path.join(self.bin, "wintool.exe"))
+        self.report_path = os.path.join(self.bin, "report.json")
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all", LC_ALL="zh_CN.UTF-8",
+                        WINEDLLOVERRIDES="mscoree,mshtml=", MV_OSR_REPORT="C:\\mvtest\\report.json")
+        self.env.pop("MV_OSR_CLOSE_AFTER_MS", None)
+        self.env.update(self.display.env())
+        self.env.update(self.extra_env)
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def server(self, flag):
+        env = dict(os.environ, WINEPREFIX=self.prefix)
+        subprocess.run([WINESERVER, flag], env=env, timeout=60, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+
+    def drive_folder(self, letter):
+        return os.path.join(self.root, "drive_" + letter)
+
+    def start(self, timeout=120, startup_timeout=60):
+        """Starts the program and waits until its window is shown and its
+        start-up routine has run (or, when that routine waits on a question
+        box, until startup_timeout has passed)."""
+        if os.path.exists(self.report_path):
+            os.remove(self.report_path)
+        out = open(os.path.join(self.root, "program-out.txt"), "ab")
+        self.proc = subprocess.Popen([self.loader, "C:\\mvtest\\MV_OSR.exe"], env=self.env, stdout=out,
+                                     stderr=out, cwd=self.root)
+        out.close()
+        r = self.wait(lambda r: r.data.get("window", {}).get("visible") and r.text("标签_标题") != "", timeout,
+                      "the window to show and the start-up to begin")
+        try:
+            return self.wait(lambda r: r.fired("主窗口", "created"), startup_timeout, "the start-up to end")
+        except Failure:
+            if not self.running():
+                raise
+            return self.report() or r
+
+    def stop(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.terminate()
+        self.server("-k")
+        if self.proc:
+            try:
+                self.proc.wait(30)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+        self.proc = None
+
+    def running(self):
+        return self.proc is not None and self.proc.poll() is None
+
+    def wait_exit(self, timeout=30):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure("the program did not end within %ds" % timeout)
+
+    # ---- the report
+    def report(self):
+        try:
+            with open(self.report_path, "rb") as f:
+                return Report(json.loads(f.read().decode("utf-8")))
+        except (OSError, ValueError):
+            return None
+
+    def wait(self, predicate, timeout=60, what="a state"):
+        """Waits until predicate(report) is true; returns that report."""
+        deadline = time.time() + timeout
+        last = None
+        while time.time() < deadline:
+            r = self.report()
+            if r is not None:
+                last = r
+                try:
+                    if predicate(r):
+                        return r
+                except Failure:
+                    pass
+            if self.proc is not None and self.proc.poll() is not None:
+                raise Failure("the program ended (code %s) while waiting for %s" % (self.proc.returncode, what))
+            time.sleep(0.1)
+        raise Failure("timed out waiting for %s; last report: %s" % (
+            what, json.dumps(last.data, ensure_ascii=False)[:3000] if last else None))
+
+    def wait_shown(self, name, timeout=60):
+        return self.wait(lambda r: r.shown(name), timeout, "%s to be shown" % name)
+
+    # ---- input
+    def xdotool(self, *args):
+        subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env, check=True, timeout=30,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def click_at(self, x, y):
+        self.xdotool("mousemove", "--sync", x, y)
+        time.sleep(0.05)
+        self.xdotool("click", "1")
+
+    def move_to(self, x, y):
+        self.xdotool("mousemove", "--sync", x, y)
+
+    def click(self, name, wait_event=True, timeout=30):
+        """Clicks the middle of a shown, enabled component; by default waits
+        until the window reports the click."""
+        r = self.wait(lambda r: r.shown(name) and r.get(name)["enabled"], timeout, "%s to be clickable" % name)
+        before = sum(1 for e in r.events if e[0] == name and e[1] == "click")
+        x, y = r.center(name)
+        self.click_at(x, y)
+        if wait_event:
+            return self.wait(lambda r: sum(1 for e in r.events if e[0] == name and e[1] == "click") > before,
+                             timeout, "the click on %s" % name)
+        return None
+
+    def key(self, *keys):
+        self.xdotool("key", *keys)
+
+    # ---- message boxes (through the observer)
+    def tool(self, *argv, timeout=180):
+        if not self.wintool_host:
+            raise Failure("no observer program given")
+        self.outputs += 1
+        path = os.path.join(self.root, "tool-%d.txt" % self.outputs)
+        with open(path, "wb") as out:
+            p = subprocess.run([loader_for(self.wintool_host), "C:\\mvtest\\wintool.exe"] + list(argv), env=self.env,
+                               stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
+        fields = {}
+        with open(path, "rb") as f:
+            for line in f.read().decode("utf-8", "replace").splitlines():
+                k, _, v = line.partition("=")
+                fields[k] = v
+        return p.returncode, fields
+
+    def wait_box(self, caption, ms=20000):
+        """The text of a message box with this caption (None when none comes)."""
+        rc, fields = self.tool("waitbox", caption, str(ms))
+        return fields.get("Text") if rc == 0 else None
+
+    def screenshot(self, path):
+        os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+        subprocess.run(["import", "-display", self.display.name, "-window", "root", path], check=True, timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return path
+
+    def screenshot_window(self, path, margin=12):
+        """A screenshot cut to the main window (with a margin for its shadow)."""
+        r = self.report()
+        full = path + ".full.png"
+        self.screenshot(full)
+        left, top, right, bottom = r.data["window"]["rect"]
+        left, top = max(0, left - margin), max(0, top - margin)
+        geometry = "%dx%d+%d+%d" % (right - left + margin, bottom - top + margin, left, top)
+        subprocess.run(["convert", full, "-crop", geometry, "+repage", path], check=True, timeout=60)
+        os.remove(full)
+        return path
