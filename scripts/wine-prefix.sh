@@ -44,8 +44,16 @@ complete() {
 }
 # Prefixes made before the user's folders were unlinked from the Linux home
 # are made again.
+# (Links a test set up itself, to folders of its own, are kept.)
 home_unlinked() {
-  ! find "$1/drive_c/users" -mindepth 2 -maxdepth 2 -type l 2>/dev/null | grep -q .
+  local link target home
+  home=$(realpath -m "${HOME:-/root}")
+  for link in "$1"/drive_c/users/*/*; do
+    [ -L "$link" ] || continue
+    target=$(realpath -m "$link")
+    [ "$target" = "$home" ] || [ "$(dirname "$target")" = "$home" ] && return 1
+  done
+  return 0
 }
 
 make_template() {
