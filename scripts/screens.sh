@@ -8,7 +8,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 out=${1:-docs/screens}
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+if ./scripts/runs-32bit.sh; then
   ./scripts/build.sh win32
   exe=dist/MV_OSR.exe wintool=build/win32/tests/app/mv_test_wintool.exe
 else
