@@ -26,7 +26,7 @@ shared=$top/build/wine/prefix
 ) 9>"$prefix.lock"
 # Replace, never write through, the hard-linked files.
 cp --remove-destination "$regedit" "$prefix/drive_c/windows/regedit.exe"
-cp --remove-destination "$regedit" "$prefix/drive_c/windows/syswow64/regedit.exe"
+[ ! -d "$prefix/drive_c/windows/syswow64" ] || cp --remove-destination "$regedit" "$prefix/drive_c/windows/syswow64/regedit.exe"
 export MV_WINEPREFIX=$prefix
 export WINEDLLOVERRIDES="mscoree,mshtml=;regedit.exe=n,b"
 exec "$top/scripts/wine-run.sh" "$loader" "$test_exe" --gtest_brief=1
