@@ -318,6 +318,20 @@ class Program:
         rc, fields = self.tool("waitbox", caption, str(ms))
         return fields.get("Text") if rc == 0 else None
 
+    def answer_box(self, caption, button, ms=20000):
+        """Waits for a message box with this caption and clicks its button
+        with that caption; returns the box's fields (Text, Buttons: the
+        captions joined with "|") or None when no box or no such button came."""
+        rc, fields = self.tool("answerbox", caption, str(ms), button)
+        return fields if rc == 0 else None
+
+    def open_file(self, title, path, ms=20000):
+        """Answers an open-file dialog with this title with a Windows path."""
+        rc, fields = self.tool("filebox", title, str(ms), path)
+        if rc != 0:
+            raise Failure("no open-file dialog %r to answer (%s)" % (title, fields))
+        return fields
+
     def screenshot(self, path):
         os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
         subprocess.run(["import", "-display", self.display.name, "-window", "root", path], check=True, timeout=60,

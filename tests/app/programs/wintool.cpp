@@ -9,6 +9,10 @@
 //   wintool waitbox CAPTION MS       waits for a message box with the caption,
 //                                    prints its text and owner
 //   wintool pressbox CAPTION MS      the same, then presses the box's OK button
+//   wintool answerbox CAPTION MS BUTTON  the same, then clicks the box's button with
+//                                    that caption (boxes list theirs as Buttons=)
+//   wintool filebox TITLE MS PATH    waits for an open-file dialog with that title,
+//                                    types PATH as the file name and opens it
 // Exit status 0 on success, 1 when not found / on time-out, 2 on bad usage.
 #include <windows.h>
 
@@ -132,6 +136,32 @@ std::wstring BoxText(HWND box) {
   return text;
 }
 
+// The push buttons of a box, in window order.
+std::vector<HWND> Buttons(HWND box) {
+  std::vector<HWND> out;
+  for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    if (ClassOf(c) == L"Button" && IsWindowVisible(c)) out.push_back(c);
+  }
+  return out;
+}
+
+// A caption without its accelerator mark: "&Yes" -> "Yes".
+std::wstring Plain(std::wstring s) {
+  std::wstring out;
+  for (wchar_t c : s) {
+    if (c != L'&') out += c;
+  }
+  return out;
+}
+
+BOOL CALLBACK FindEdit(HWND w, LPARAM arg) {
+  if (ClassOf(w) == L"Edit" && IsWindowVisible(w)) {
+    *reinterpret_cast<HWND*>(arg) = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 }  // namespace
 
 int wmain() {
@@ -156,7 +186,10 @@ int wmain() {
   if (cmd == L"waitwin") {
     s.cls = argv[2];
     if (argc > 4) s.caption = argv[4];
-  } else if (cmd == L"waitbox" || cmd == L"pressbox") {
+  } else if (cmd == L"waitbox" || cmd == L"pressbox" || cmd == L"filebox") {
+    s.caption = argv[2];
+    s.box = true;
+  } else if (cmd == L"answerbox" && argc > 4) {
     s.caption = argv[2];
     s.box = true;
   } else {
@@ -174,7 +207,29 @@ int wmain() {
     HWND owner = GetWindow(w, GW_OWNER);
     Out("Text=" + Utf8(Escape(BoxText(w))));
     Out("OwnerClass=" + Utf8(owner ? ClassOf(owner) : std::wstring()));
+    std::wstring names;
+    for (HWND b : Buttons(w)) names += (names.empty() ? L"" : L"|") + Plain(WindowText(b));
+    Out("Buttons=" + Utf8(names));
     if (cmd == L"pressbox") PostMessageW(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    if (cmd == L"answerbox") {
+      for (HWND b : Buttons(w)) {
+        if (Plain(WindowText(b)) == argv[4]) {
+          PostMessageW(w, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(b), BN_CLICKED), reinterpret_cast<LPARAM>(b));
+          Out("Answered=" + Utf8(argv[4]));
+          return 0;
+        }
+      }
+      return 1;
+    }
+    if (cmd == L"filebox") {
+      if (argc < 5) return 2;
+      HWND edit = nullptr;
+      EnumChildWindows(w, FindEdit, reinterpret_cast<LPARAM>(&edit));
+      if (!edit) return 1;
+      SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]));
+      PostMessageW(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      Out("Opened=" + Utf8(argv[4]));
+    }
   }
   return 0;
 }
