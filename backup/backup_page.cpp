@@ -26,6 +26,7 @@ void InstallBackupPage() {
   });
   ui::SetHandler(names::kRestorePointList, "refresh", [](const std::string&) { StartBackupSearch(); });
   ui::SetHandler(names::kBackupSearchStatus, "click", [](const std::string&) { StartBackupSearch(); });
+  ui::SetHandler(names::kSearchBackupsButton, "click", [](const std::string&) { StartBackupSearch(); });
   ui::SetHandler(names::kAddBackupButton, "click", [](const std::string&) { RequestSystemBackup(); });
   ui::SetHandler(names::kDeleteButton, "click", [](const std::string&) { DeleteRestorePoint(); });
   ui::SetHandler(names::kRestoreButton, "click", [](const std::string&) { RequestRestore(); });

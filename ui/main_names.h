@@ -76,6 +76,7 @@ constexpr char kDeleteButton[] = "图形按钮_删除备份点";
 constexpr char kAddBackupButton[] = "图形按钮_增加备份点";
 constexpr char kBackupFolderLabel[] = "标签_备份目录";
 constexpr char kBackupSearchStatus[] = "标签_搜索状态";
+constexpr char kSearchBackupsButton[] = "图形按钮_搜索备份点";  // searches the drives again
 
 // Page 2: software browser and its menu; page 4: toolbox browser and banner.
 constexpr char kSoftwareBrowser[] = "超文本浏览框2";

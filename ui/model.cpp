@@ -77,6 +77,7 @@ void WindowModel::ClearRows(const std::string& name) {
   Update(name, [&](Component& c) {
     c.rows.clear();
     c.selected_row = -1;
+    c.scroll = 0;
   });
 }
 std::vector<std::vector<std::string>> WindowModel::Rows(const std::string& name) const { return Get(name).rows; }

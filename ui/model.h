@@ -36,6 +36,7 @@ struct Component {
   std::vector<std::vector<std::string>> rows;  // list views: one row of column texts per item
   std::string url;         // web browsers: the address last asked for
   int selected_row = -1;   // list views: the row the user picked (-1: none)
+  int scroll = 0;          // list views: the first row shown (rows above it are scrolled away)
 };
 
 class WindowModel {

@@ -72,7 +72,7 @@ std::vector<std::string> AllNames() {
                                     n::kRestartNotice,     n::kDetectStatusLabel, n::kDetectProgressBar,
                                     n::kDataBackupBar1,    n::kDataBackupBar2,   n::kDataBackupCancel, n::kRefreshButton,
                                     n::kForumButton,       n::kHelpButton,       n::kDetectAgainButton,
-                                    n::kDetectProceedButton, n::kDataFolderLabel};
+                                    n::kDetectProceedButton, n::kDataFolderLabel, n::kSearchBackupsButton};
   for (const char* s : n::kHardwareLabels) names.push_back(s);
   for (const char* s : n::kDataItems) names.push_back(s);
   for (const char* s : n::kSoftwareMenu) names.push_back(s);
@@ -194,6 +194,84 @@ TEST_F(Laid, ListViewRowClickSelectsTheRow) {
   click_y(r.top + header + row / 2);
   model.ClearRows(n::kRestorePointList);
   EXPECT_EQ(model.SelectedRow(n::kRestorePointList), -1);
+}
+
+// More restore points than fit: the wheel, the scroll bar's thumb and its
+// track scroll the list, clicks select the row shown under the mouse, and
+// the scroll stays within the rows.
+TEST_F(Laid, ListViewScrollsByWheelAndScrollBarAndSelectsTheRowShown) {
+  using mv::ui::win32::ListView;
+  model.SetPage(n::kPageHost, n::kPageBackup);
+  auto* list = static_cast<ListView*>(window.Find(n::kRestorePointList));
+  for (int i = 1; i <= 30; ++i) model.AddRow(n::kRestorePointList, {std::to_string(i), "E:\\img" + std::to_string(i) + ".wim", ""});
+  const mv::ui::Component c = model.Get(n::kRestorePointList);
+  const int shown = list->RowsShown(c);
+  ASSERT_GT(shown, 3);
+  ASSERT_LT(shown, 30);
+  const int last = 30 - shown;
+  RECT r = Client(n::kRestorePointList);
+  RECT track = list->Track(c);
+  ASSERT_GT(track.bottom - track.top, 0);
+  EXPECT_TRUE(track.right <= r.right && track.left > r.left + (r.right - r.left) / 2) << "at the right edge";
+  auto scroll = [&] { return model.Get(n::kRestorePointList).scroll; };
+  auto wheel = [&](int delta) {
+    POINT at = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ClientToScreen(window.hwnd(), &at);
+    SendMessageW(window.hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, delta), MAKELPARAM(at.x, at.y));
+  };
+  auto press = [&](int x, int y) { SendMessageW(window.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y)); };
+  auto move = [&](int x, int y) { SendMessageW(window.hwnd(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, y)); };
+  auto release = [&](int x, int y) { SendMessageW(window.hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(x, y)); };
+
+  // The wheel: three rows a notch, never above the first or past the last row.
+  wheel(-WHEEL_DELTA);
+  EXPECT_EQ(scroll(), ListView::kWheelRows);
+  wheel(2 * WHEEL_DELTA);
+  EXPECT_EQ(scroll(), 0);
+  for (int i = 0; i < 20; ++i) wheel(-WHEEL_DELTA);
+  EXPECT_EQ(scroll(), last);
+
+  // A click selects the row under the mouse, counted from the first row shown.
+  const int row_y = r.top + ListView::kHeaderHeight + ListView::kRowHeight / 2;
+  press(r.left + 100, row_y + ListView::kRowHeight);
+  release(r.left + 100, row_y + ListView::kRowHeight);
+  EXPECT_EQ(model.SelectedRow(n::kRestorePointList), last + 1);
+
+  // The track: above the thumb a page up, below it a page down; no row is chosen.
+  RECT thumb = list->Thumb(model.Get(n::kRestorePointList));
+  EXPECT_GE(thumb.bottom, track.bottom - 3) << "at the end of the track when scrolled to the end";
+  press(track.left + 5, track.top + 2);
+  release(track.left + 5, track.top + 2);
+  EXPECT_EQ(scroll(), last - (shown - 1));
+  EXPECT_EQ(model.SelectedRow(n::kRestorePointList), last + 1);
+  thumb = list->Thumb(model.Get(n::kRestorePointList));
+  press(track.left + 5, track.bottom - 2);
+  release(track.left + 5, track.bottom - 2);
+  EXPECT_EQ(scroll(), last);
+
+  // The thumb dragged to the top and back down to the middle; the release
+  // may land outside the list.
+  thumb = list->Thumb(model.Get(n::kRestorePointList));
+  const int grab = (thumb.top + thumb.bottom) / 2;
+  press(track.left + 5, grab);
+  move(track.left + 5, grab - 1000);
+  EXPECT_EQ(scroll(), 0);
+  const int free = (track.bottom - track.top) - (thumb.bottom - thumb.top);
+  move(track.left + 5, grab - (thumb.top - track.top) + free / 2);
+  EXPECT_NEAR(scroll(), last / 2, 1);
+  release(5, 300);
+  const int kept = scroll();
+  move(track.left + 5, track.bottom);  // released: no longer dragging
+  EXPECT_EQ(scroll(), kept);
+
+  // Searching again empties the list and starts at the top; rows that all
+  // fit show no scroll bar and take no wheel.
+  model.ClearRows(n::kRestorePointList);
+  EXPECT_EQ(scroll(), 0);
+  model.AddRow(n::kRestorePointList, {"31", "E:\\x.wim", ""});
+  EXPECT_EQ(list->Track(model.Get(n::kRestorePointList)).bottom, 0);
+  wheel(-WHEEL_DELTA);
+  EXPECT_EQ(scroll(), 0);
 }
 
 TEST_F(Laid, ComponentTimerIsARealWindowTimer) {

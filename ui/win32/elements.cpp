@@ -126,9 +126,39 @@ void ProgressBar::Paint(HDC dc, const Component& c, const Fonts&, bool, bool) {
   }
 }
 
+int ListView::RowsShown(const Component& c) const {
+  RECT r = Bounds(c);
+  return std::max(0, static_cast<int>(r.bottom - r.top - kHeaderHeight) / kRowHeight);
+}
+
+int ListView::FirstRow(const Component& c) const {
+  const int last = std::max(0, static_cast<int>(c.rows.size()) - RowsShown(c));
+  return std::max(0, std::min(c.scroll, last));
+}
+
+RECT ListView::Track(const Component& c) const {
+  if (static_cast<int>(c.rows.size()) <= RowsShown(c)) return RECT{0, 0, 0, 0};
+  RECT r = Bounds(c);
+  return RECT{r.right - 1 - kScrollBarWidth, r.top + kHeaderHeight, r.right - 1, r.bottom - 1};
+}
+
+RECT ListView::Thumb(const Component& c) const {
+  RECT t = Track(c);
+  if (t.bottom <= t.top) return t;
+  const int rows = static_cast<int>(c.rows.size()), shown = RowsShown(c);
+  const int height = t.bottom - t.top;
+  const int thumb = std::max(24, static_cast<int>(static_cast<long long>(height) * shown / rows));
+  const int range = rows - shown;
+  const int top = t.top + static_cast<int>(static_cast<long long>(height - thumb) * FirstRow(c) / range);
+  return RECT{t.left + 2, top, t.right - 2, top + thumb};
+}
+
 void ListView::Paint(HDC dc, const Component& c, const Fonts& fonts, bool, bool) {
   RECT r = Bounds(c);
   Fill(dc, r, kPanelBack);
+  const RECT track = Track(c);
+  // The rows give the scroll bar its room.
+  const int right = track.right > track.left ? track.left : r.right;
   RECT head = {r.left, r.top, r.right, r.top + kHeaderHeight};
   Fill(dc, head, RGB(0xEA, 0xF1, 0xFB));
   HGDIOBJ old = SelectObject(dc, fonts.normal);
@@ -142,14 +172,15 @@ void ListView::Paint(HDC dc, const Component& c, const Fonts& fonts, bool, bool)
     x += w;
   }
   int y = head.bottom;
-  for (size_t row = 0; row < c.rows.size() && y + kRowHeight <= r.bottom; ++row, y += kRowHeight) {
-    RECT line = {r.left + 1, y, r.right - 1, y + kRowHeight};
+  for (size_t row = static_cast<size_t>(FirstRow(c)); row < c.rows.size() && y + kRowHeight <= r.bottom;
+       ++row, y += kRowHeight) {
+    RECT line = {r.left + 1, y, right - 1, y + kRowHeight};
     bool sel = static_cast<int>(row) == c.selected_row;
     if (sel) Fill(dc, line, RGB(0xCC, 0xE0, 0xFA));
     else if (row % 2) Fill(dc, line, RGB(0xF8, 0xFA, 0xFD));
     x = r.left;
     for (size_t i = 0; i < columns_.size(); ++i) {
-      int w = i + 1 == columns_.size() ? r.right - x : columns_[i].width;
+      int w = i + 1 == columns_.size() ? right - x : columns_[i].width;
       std::wstring t = i < c.rows[row].size() ? WideFromGbk(c.rows[row][i]) : std::wstring();
       RECT cell = {x + 10, line.top, x + w - 4, line.bottom};
       SetTextColor(dc, kTextDark);
@@ -159,17 +190,77 @@ void ListView::Paint(HDC dc, const Component& c, const Fonts& fonts, bool, bool)
     }
   }
   SelectObject(dc, old);
+  if (track.right > track.left) {
+    Fill(dc, track, RGB(0xF0, 0xF3, 0xF8));
+    RECT thumb = Thumb(c);
+    RoundFill(dc, thumb, 4, dragging_ ? kAccentDark : RGB(0xB8, 0xC8, 0xDE), dragging_ ? kAccentDark : RGB(0xB8, 0xC8, 0xDE));
+  }
   Frame(dc, r, kPanelLine);
 }
 
+void ListView::ScrollTo(int first) {
+  Model().Update(name(), [this, first](Component& c) {
+    c.scroll = first;
+    c.scroll = FirstRow(c);
+  });
+}
+
+void ListView::OnPress(MainWindow&, POINT p) {
+  dragging_ = false;
+  const Component c = Model().Get(name());
+  const RECT track = Track(c);
+  press_on_bar_ = track.right > track.left && p.x >= track.left && p.y >= track.top;
+  if (!press_on_bar_) return;
+  const RECT thumb = Thumb(c);
+  if (p.y >= thumb.top && p.y < thumb.bottom) {
+    dragging_ = true;
+    grab_ = p.y - thumb.top;
+    Model().Update(name(), [](Component&) {});  // repaint: the thumb shows it is held
+  } else {
+    // A page up or down, as far as the thumb.
+    const int page = std::max(1, RowsShown(c) - 1);
+    ScrollTo(FirstRow(c) + (p.y < thumb.top ? -page : page));
+  }
+}
+
+void ListView::OnDrag(MainWindow&, POINT p) {
+  if (!dragging_) return;
+  const Component c = Model().Get(name());
+  const RECT track = Track(c), thumb = Thumb(c);
+  const int free = (track.bottom - track.top) - (thumb.bottom - thumb.top);
+  const int range = static_cast<int>(c.rows.size()) - RowsShown(c);
+  if (free <= 0 || range <= 0) return;
+  const int top = std::max(0, std::min(free, static_cast<int>(p.y - grab_ - track.top)));
+  // The nearest row to where the thumb is put.
+  ScrollTo(static_cast<int>((static_cast<long long>(top) * range + free / 2) / free));
+}
+
+bool ListView::OnWheel(MainWindow&, POINT, int delta) {
+  const Component c = Model().Get(name());
+  if (static_cast<int>(c.rows.size()) <= RowsShown(c)) return false;
+  int notches = delta / WHEEL_DELTA;
+  if (notches == 0) notches = delta > 0 ? 1 : -1;  // fine-grained wheels
+  ScrollTo(FirstRow(c) - notches * kWheelRows);
+  return true;
+}
+
+void ListView::OnRelease(MainWindow&, POINT) {
+  if (!dragging_) return;
+  dragging_ = false;
+  Model().Update(name(), [](Component&) {});  // repaint the released thumb
+}
+
 void ListView::OnClick(MainWindow& window, POINT p) {
-  WindowModel& model = model_ ? *model_ : MainModel();
+  const bool on_bar = press_on_bar_;
+  press_on_bar_ = false;
+  if (on_bar) return;  // scrolling, not choosing
+  WindowModel& model = Model();
   Component c = model.Get(name());
   RECT r = Bounds(c);
   int y = p.y - r.top - kHeaderHeight;
   if (y < 0) return;
-  int row = y / kRowHeight;
-  if (row >= static_cast<int>(c.rows.size())) row = -1;
+  int row = FirstRow(c) + y / kRowHeight;
+  if (y / kRowHeight >= RowsShown(c) || row >= static_cast<int>(c.rows.size())) row = -1;
   model.SetSelectedRow(name(), row);
   window.FireEvent(name(), "select", std::to_string(row));
 }

@@ -64,7 +64,10 @@ class ProgressBar : public Element {
 
 // The list view of the restore points: a header of columns and one line
 // per row; a click on a row selects it (Component::selected_row) and fires
-// "select" with the row number.
+// "select" with the row number. When there are more rows than fit, a scroll
+// bar runs down the right edge (drag its thumb, or click above or below it
+// for a page) and the mouse wheel scrolls three rows a notch;
+// Component::scroll is the first row shown.
 class ListView : public Element {
  public:
   struct Column {
@@ -75,12 +78,29 @@ class ListView : public Element {
   void Paint(HDC dc, const Component& c, const Fonts& fonts, bool hover, bool pressed) override;
   bool TakesClicks() const override { return true; }
   void OnClick(MainWindow& window, POINT point) override;
+  void OnPress(MainWindow& window, POINT point) override;
+  void OnDrag(MainWindow& window, POINT point) override;
+  void OnRelease(MainWindow& window, POINT point) override;
+  bool OnWheel(MainWindow& window, POINT point, int delta) override;
   void SetModel(WindowModel* model) { model_ = model; }
-  static constexpr int kHeaderHeight = 30, kRowHeight = 28;
+  static constexpr int kHeaderHeight = 30, kRowHeight = 28, kScrollBarWidth = 14, kWheelRows = 3;
+
+  // How many whole rows fit below the header.
+  int RowsShown(const Component& c) const;
+  // The first row shown, kept within 0 .. rows - RowsShown.
+  int FirstRow(const Component& c) const;
+  // The scroll bar's track and thumb (empty rectangles when all rows fit).
+  RECT Track(const Component& c) const;
+  RECT Thumb(const Component& c) const;
 
  private:
+  WindowModel& Model() const { return model_ ? *model_ : MainModel(); }
+  void ScrollTo(int first);
   std::vector<Column> columns_;
   WindowModel* model_ = nullptr;
+  bool dragging_ = false;    // the thumb follows the mouse
+  bool press_on_bar_ = false;  // the press was on the scroll bar: no row is selected
+  int grab_ = 0;             // where on the thumb it was taken, from its top
 };
 
 // The hint balloon: the component's text in a bubble whose tip points at

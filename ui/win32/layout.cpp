@@ -213,6 +213,8 @@ void LayOutMainWindow(MainWindow& window, WindowModel& model) {
       ->AsLink();
   b.AddLabel(n::kBackupSearchStatus, RECT{24, 498, W - 24, 520}, L::kSmall, kTextSoft, DT_LEFT, pages,
              n::kPageBackup);
+  b.AddButton(n::kSearchBackupsButton, RECT{24, 536, 168, 576}, "重新搜索", S::kPlain, "plain", pages,
+              n::kPageBackup);
   b.AddButton(n::kRestoreButton, RECT{W - 500, 536, W - 356, 576}, "还原备份点", S::kPrimary, "primary", pages,
               n::kPageBackup);
   b.AddButton(n::kDeleteButton, RECT{W - 340, 536, W - 196, 576}, "删除备份点", S::kPlain, "plain", pages,

@@ -472,6 +472,7 @@ void MainWindow::WriteReport() {
     for (size_t i = 0; i < c.images.size(); ++i) json += (i ? "," : "") + JsonText(c.images[i]);
     json += "],\"role\":" + JsonText(c.role) + ",\"url\":" + JsonText(c.url);
     json += ",\"timer_ms\":" + std::to_string(c.timer_ms) + ",\"selected_row\":" + std::to_string(c.selected_row);
+    json += ",\"scroll\":" + std::to_string(c.scroll);
     json += ",\"rows\":[";
     for (size_t i = 0; i < c.rows.size(); ++i) {
       json += i ? ",[" : "[";
@@ -580,6 +581,11 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_MOUSEMOVE: {
       POINT p = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+      // A drag: the element the button went down on follows the mouse.
+      if (!pressed_.empty() && GetCapture() == hwnd_ && (wp & MK_LBUTTON)) {
+        elements_.at(pressed_)->OnDrag(*this, p);
+        return 0;
+      }
       std::string now = ElementAt(p);
       if (now != hover_) {
         hover_ = now;
@@ -611,9 +617,20 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         FireEvent(name, "down");
         return 0;
       }
-      if (!pressed_.empty()) SetCapture(hwnd_);
+      if (!pressed_.empty()) {
+        SetCapture(hwnd_);
+        elements_.at(pressed_)->OnPress(*this, p);
+      }
       InvalidateRect(hwnd_, nullptr, FALSE);
       return 0;
+    }
+    case WM_MOUSEWHEEL: {
+      // Screen coordinates: the element under the pointer scrolls.
+      POINT p = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+      ScreenToClient(hwnd_, &p);
+      std::string name = ElementAt(p);
+      if (!name.empty() && elements_.at(name)->OnWheel(*this, p, GET_WHEEL_DELTA_WPARAM(wp))) return 0;
+      break;
     }
     case WM_LBUTTONUP: {
       POINT p = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
@@ -621,6 +638,7 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       pressed_.clear();
       if (GetCapture() == hwnd_) ReleaseCapture();
       InvalidateRect(hwnd_, nullptr, FALSE);
+      if (!was.empty()) elements_.at(was)->OnRelease(*this, p);
       if (!was.empty() && ElementAt(p) == was) elements_.at(was)->OnClick(*this, p);
       return 0;
     }

@@ -69,6 +69,16 @@ class Element {
   // A click (press and release inside); point in client coordinates. The
   // default fires "click" on the element's name.
   virtual void OnClick(MainWindow& window, POINT point);
+  // The left button going down on the element, and the moves of the mouse
+  // while it stays down (the window captures the mouse meanwhile); points in
+  // client coordinates. OnClick still follows a release inside.
+  virtual void OnPress(MainWindow& /*window*/, POINT /*point*/) {}
+  virtual void OnDrag(MainWindow& /*window*/, POINT /*point*/) {}
+  // The release of the button the element was pressed with, wherever it is.
+  virtual void OnRelease(MainWindow& /*window*/, POINT /*point*/) {}
+  // The mouse wheel over the element: delta in WHEEL_DELTA units (positive:
+  // turned away from the user). False when the element does not scroll.
+  virtual bool OnWheel(MainWindow& /*window*/, POINT /*point*/, int /*delta*/) { return false; }
   // Elements that own a child window (browsers) create it here, once the
   // main window exists, and follow the model in Sync (after every change:
   // shown says whether the element is visible on the current page).
