@@ -435,6 +435,8 @@ void WizardNext() {
     }
     M().SetPage(names::kWizard, names::kStepProgress);
     ShowDownloadProgress(false);
+    // The backup's end shows it again (and returns to the choice).
+    M().SetVisible(names::kNextButton, false);
     if (auto start = Links().start_data_backup) start();
   } else {
     M().SetPage(names::kWizard, step + 1);

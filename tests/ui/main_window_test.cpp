@@ -186,6 +186,7 @@ TEST_F(Window, DataOnlyModeNeedsAnItemThenStartsOneBackupOnly) {
   EXPECT_EQ(started, 1);
   EXPECT_FALSE(Model().Get(dl::kDownloadPage.status).visible);
   EXPECT_FALSE(Model().Get(dl::kPauseButton).visible);
+  EXPECT_FALSE(Model().Get(n::kNextButton).visible) << "the backup's end brings it back";
 
   Click(n::kNextButton);  // while it runs: no second backup over the same files
   EXPECT_EQ(started, 1);

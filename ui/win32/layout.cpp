@@ -183,8 +183,11 @@ void LayOutMainWindow(MainWindow& window, WindowModel& model) {
              n::kStepProgress);
   b.AddLabel(n::kDataBackupPercent, RECT{W - 250, 180, W - 150, 204}, L::kNormal, kAccent, DT_RIGHT, wizard,
              n::kStepProgress);
-  b.AddBar(n::kDataBackupBar1, RECT{150, 212, W - 150, 224}, wizard, n::kStepProgress);
-  b.AddBar(n::kDataBackupBar2, RECT{150, 234, W - 150, 246}, wizard, n::kStepProgress);
+  // The data backup's bar: a track (its width is the full width) and the
+  // fill over it, whose width the backup sets.
+  const bool data_track_fresh = b.Fresh(n::kDataBackupBar1);
+  b.AddLabelBar(n::kDataBackupBar1, n::kDataBackupBar2, RECT{150, 214, W - 150, 228}, wizard, n::kStepProgress);
+  if (data_track_fresh) model.SetWidth(n::kDataBackupBar1, (W - 150) - 150);
   b.AddButton(n::kDataBackupCancel, RECT{W - 250, 256, W - 150, 284}, "取消备份", S::kPlain, "plain", wizard,
               n::kStepProgress);
   const auto& dp = dl::kDownloadPage;

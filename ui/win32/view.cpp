@@ -376,6 +376,9 @@ std::string MainWindow::ElementAt(POINT client) const {
 
 void MainWindow::FireEvent(const std::string& name, const std::string& event, const std::string& arg) {
   events_.push_back({name, event, arg});
+  // Reported before the handler runs too: a handler may wait in a modal
+  // loop (a message box) for a long time.
+  if (hwnd_) WriteReport();
   const bool handled = Fire(name, event, arg);
   if (hwnd_) WriteReport();
   if (handled || event != "click" || !hwnd_) return;
@@ -441,7 +444,8 @@ void MainWindow::WriteReport() {
   GetWindowRect(hwnd_, &wr);
   std::string json = "{\"window\":{\"rect\":" + JsonRect(wr) + ",\"visible\":" +
                      (IsWindowVisible(hwnd_) ? "true" : "false") + ",\"iconic\":" +
-                     (IsIconic(hwnd_) ? "true" : "false") + "},\n";
+                     (IsIconic(hwnd_) ? "true" : "false") + ",\"active\":" +
+                     (GetActiveWindow() == hwnd_ ? "true" : "false") + "},\n";
   if (about_) {
     RECT ar;
     GetWindowRect(about_, &ar);
@@ -563,6 +567,10 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       SyncModel();
       return 0;
     }
+    case WM_ACTIVATE:
+      // Keyboard and wheel input go to the active window: the report says which.
+      if (!report_path_.empty()) PostMessageW(hwnd_, kMsgModelChanged, 0, 0);
+      break;
     case WM_ERASEBKGND:
       return 1;  // Paint covers everything
     case WM_PAINT:

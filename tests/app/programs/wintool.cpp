@@ -10,7 +10,8 @@
 //                                    prints its text and owner
 //   wintool pressbox CAPTION MS      the same, then presses the box's OK button
 //   wintool answerbox CAPTION MS BUTTON  the same, then clicks the box's button with
-//                                    that caption (boxes list theirs as Buttons=)
+//                                    that caption, or else the first whose caption
+//                                    begins with it (boxes list theirs as Buttons=)
 //   wintool filebox TITLE MS PATH    waits for an open-file dialog with that title,
 //                                    types PATH as the file name and opens it
 //   wintool winrects CLASS MS        waits for a visible top-level window of the
@@ -259,8 +260,17 @@ int wmain() {
     Out("Buttons=" + Utf8(names));
     if (cmd == L"pressbox") PostMessageW(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     if (cmd == L"answerbox") {
+      // The caption itself, else the first caption that begins with it
+      // ("是" for "是(Y)").
+      HWND pick = nullptr;
       for (HWND b : Buttons(w)) {
-        if (Plain(WindowText(b)) == argv[4]) {
+        if (Plain(WindowText(b)) == argv[4]) pick = b;
+      }
+      for (HWND b : Buttons(w)) {
+        if (!pick && Plain(WindowText(b)).rfind(argv[4], 0) == 0) pick = b;
+      }
+      for (HWND b : Buttons(w)) {
+        if (b == pick) {
           PostMessageW(w, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(b), BN_CLICKED), reinterpret_cast<LPARAM>(b));
           Out("Answered=" + Utf8(argv[4]));
           return 0;
