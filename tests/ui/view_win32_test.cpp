@@ -62,6 +62,7 @@ struct Laid : ::testing::Test {
   }
 };
 
+// The laid-out components (a bar's track lies under its fill: only the fill is named).
 std::vector<std::string> AllNames() {
   std::vector<std::string> names = {n::kMenuButton,        n::kMinimizeButton,   n::kCloseButton,  n::kNavReinstall,
                                     n::kNavBackup,         n::kNavSoftware,      n::kNavToolbox,   n::kDataBackupButton,
@@ -70,7 +71,7 @@ std::vector<std::string> AllNames() {
                                     n::kAddBackupButton,   n::kBackupFolderLabel, n::kSoftwareBrowser,
                                     n::kToolboxBrowser,    n::kToolboxBanner,    n::kRestartStatusLabel,
                                     n::kRestartNotice,     n::kDetectStatusLabel, n::kDetectProgressBar,
-                                    n::kDataBackupBar1,    n::kDataBackupBar2,   n::kDataBackupCancel, n::kRefreshButton,
+                                    n::kDataBackupBar2,   n::kDataBackupCancel, n::kRefreshButton,
                                     n::kForumButton,       n::kHelpButton,       n::kDetectAgainButton,
                                     n::kDetectProceedButton, n::kDataFolderLabel, n::kSearchBackupsButton};
   for (const char* s : n::kHardwareLabels) names.push_back(s);
