@@ -322,9 +322,12 @@ class Backup(unittest.TestCase):
             box = boxes.answer("提示", "是", starts="是否对当前系统进行备份")
             self.assertTrue(box["Text"].endswith("\\r\\n备份名称：e2e backup 7"), box["Text"])
             r = prog.wait(lambda r: r.shown(NOTICE), 120, "the restart notice")
+            noticed = time.time()
             self.assertEqual(r.page(PAGES), 3)
             self.assertFalse(r.get("图形按钮_备份还原")["enabled"], "busy while the PE is prepared")
             self.assertEqual(prog.wait_exit(60), 0)
+            # Ten seconds of notice, then the restart ends the program.
+            self.assertGreater(time.time() - noticed, 8.5)
             after = datetime.datetime.now()
             task = read_task(prog)
             self.assertEqual(task["task"], "4")
