@@ -14,10 +14,12 @@ message boxes and takes screenshots.
             prog.screenshot("backup.png")
 
 Names are the window model's component names (UTF-8 here). The report is
-JSON: "window" (rect, visible, iconic), "components" (per name: rect in
-screen coordinates, shown, visible, enabled, text, page, checked, selected,
-value, images, role, rows, handlers ...), "events" (every event the window
-fired: name, event, argument) and "about" while the about window is open.
+JSON: "window" (rect, visible, iconic, active: keyboard and wheel input go
+to the active window), "components" (per name: rect in screen coordinates,
+shown, visible, enabled, text, page, checked, selected, value, images, role,
+rows, selected_row, scroll, handlers ...), "events" (every event the window
+fired: name, event, argument; reported before its handler runs, so a click
+that opens a message box shows) and "about" while the about window is open.
 """
 import json
 import os
