@@ -159,6 +159,16 @@ TEST_F(Laid, PagesAndStepsShowOnlyTheirOwnComponents) {
   EXPECT_EQ(clicks, 1);
 }
 
+TEST_F(Laid, ProgressTracksCarryTheirLaidOutWidthForTheFillToFollow) {
+  // The progress routines size a fill as a share of its track's width in the
+  // model; a track without one gives fills of 0, drawn as the whole bar.
+  for (const char* track : {"标签_下载进度条底", "标签_PE下载进度条底", n::kDetectProgressTrack}) {
+    const RECT r = Client(track);
+    EXPECT_GT(r.right - r.left, 100) << track;
+    EXPECT_EQ(model.Width(track), r.right - r.left) << track;
+  }
+}
+
 TEST_F(Laid, CheckBoxFlipsItsStateThenFiresCheckAndClick) {
   model.SetPage(n::kWizard, n::kStepDataChoice);
   std::vector<std::string> seen;
