@@ -26,6 +26,8 @@ WIZARD = "选择夹_一键装机"
 NAV = [("图形按钮_一键装机", 0), ("图形按钮_备份还原", 1), ("图形按钮_软件大全", 2), ("图形按钮_PE工具箱", 4)]
 # A component that only its page shows, per page of the page host.
 ON_PAGE = {0: "图形按钮_下一步", 1: "超级列表框1", 2: "超文本浏览框2", 3: "标签_PE下载状态", 4: "超文本浏览框_PE工具箱"}
+OFFLINE_QUESTION = "经环境安装检测，您电脑未联网，建议联网后重装系统。或直接安装本地备份的系统"
+OFFLINE_STATUS = "您电脑未联网，建议联网后重装系统。"
 ON_STEP = {0: "标签8", 1: "选择框_全选", 2: "超文本浏览框1", 3: "标签_下载状态", 4: "标签_系统安装"}
 
 
@@ -109,6 +111,33 @@ class Window(unittest.TestCase):
         top_colour, low_colour = pixel(shot, wl + 300, wt + 4), pixel(shot, wl + 300, wt + 100)
         self.assertNotEqual(top_colour, low_colour)
         self.assertGreater(top_colour[2], 150)  # blue
+
+    def test_offline_question_leads_to_the_local_page_or_ends_the_program(self):
+        """With the service host down the survey asks what to do: "本地安装"
+        shows the backup page (the local images), "退出" ends the program."""
+        if not ARGS.wintool:
+            self.skipTest("no observer program given")
+        demo_host.stop(self.host_out)
+        try:
+            with self.program("offline") as prog:
+                prog.start(startup_timeout=5)
+                box = prog.answer_box("提示", "本地安装", 120000)
+                self.assertIsNotNone(box, "no offline question with a 本地安装 button")
+                self.assertEqual(box["Text"], OFFLINE_QUESTION)
+                self.assertEqual(box["Buttons"], "退出|本地安装")
+                r = prog.wait(lambda r: r.page(PAGES) == 1, 30, "the backup page")
+                self.assertTrue(r.shown(ON_PAGE[1]))
+                self.assertTrue(r.get("图形按钮_备份还原")["selected"])
+                r = prog.wait(lambda r: r.text("标签_检测状态") == OFFLINE_STATUS, 30, "the offline status")
+                # Offline, the reinstall cannot go on.
+                self.assertFalse(r.get("图形按钮_下一步")["enabled"])
+                prog.stop()
+                prog.start(startup_timeout=5)
+                box = prog.answer_box("提示", "退出", 120000)
+                self.assertIsNotNone(box, "no offline question with a 退出 button")
+                self.assertEqual(prog.wait_exit(60), 0)
+        finally:
+            demo_host.start(self.host_out, ARGS.service_host)
 
     def test_menu_about_window_and_close_request(self):
         with self.program("close") as prog:
