@@ -17,7 +17,9 @@ Names are the window model's component names (UTF-8 here). The report is
 JSON: "window" (rect, visible, iconic), "components" (per name: rect in
 screen coordinates, shown, visible, enabled, text, page, checked, selected,
 value, images, role, rows, handlers ...), "events" (every event the window
-fired: name, event, argument) and "about" while the about window is open.
+fired: name, event, argument), "about" while the about window is open and
+"index" while the image index window is (rect, rows with rect and texts,
+ok, cancel, selected).
 """
 import json
 import os
