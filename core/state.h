@@ -39,6 +39,11 @@ struct ImageChoice {
   bool local = false;
   Text image_path;
   int image_index = 0;
+  // The image index the recorded choice installs: the one picked in the
+  // index window for a local WIM/ESD image, 1 for everything else. Kept
+  // apart from image_index, which every catalogue click and every opening
+  // of the index window sets again, also when the choice itself stays.
+  int install_index = 1;
 };
 ImageChoice& Choice();
 

@@ -3,7 +3,9 @@
 manifest and serves it with nginx on loopback.
 
     host.py build [--out DIR] [--host URL]   demo images and every page
-    host.py start [--out DIR] [--host URL]   build, then start nginx
+    host.py start [--out DIR] [--host URL] [--rate R]
+                                             build, then start nginx (R: the
+                                             system images' rate, e.g. 1m)
     host.py stop  [--out DIR]                stop the nginx started by start
 
 DIR defaults to out/demo in the repository; URL to MV_SERVICE_HOST or
@@ -193,6 +195,7 @@ http {{
         # Byte ranges: the download engine resumes and splits transfers.
         max_ranges 16;
         location / {{ }}
+        location /images/ {{ {images_rate} }}
     }}
 }}
 """
@@ -217,7 +220,12 @@ def nginx_pid(run):
         return None
 
 
-def start(out, host):
+def start(out, host, rate=None):
+    """rate: an nginx rate such as "2m" (bytes per second per connection)
+    for the system images, so that a download can be watched on its way;
+    None serves them at full speed."""
+    if rate is not None and not re.match(r"^[0-9]+[km]?$", str(rate)):
+        raise ValueError("rate %r is not an nginx rate like 512k or 2m" % rate)
     www = build(out, host)
     run = os.path.join(out, "nginx")
     addr, port = host_address(host)
@@ -225,7 +233,8 @@ def start(out, host):
     for d in ("body", "proxy", "fastcgi", "uwsgi", "scgi"):
         os.makedirs(os.path.join(run, "tmp", d), exist_ok=True)
     conf = os.path.join(run, "nginx.conf")
-    write(conf, NGINX_CONF.format(run=run, www=www, addr=addr, port=port))
+    write(conf, NGINX_CONF.format(run=run, www=www, addr=addr, port=port,
+                                  images_rate="limit_rate %s;" % rate if rate else ""))
     # -e: even the messages before the configuration is read stay under run/.
     subprocess.run(["nginx", "-e", os.path.join(run, "error.log"), "-p", run, "-c", conf],
                    check=True, timeout=30)
@@ -256,12 +265,13 @@ def main(argv):
     ap.add_argument("command", choices=["build", "start", "stop"])
     ap.add_argument("--out", default=os.path.join(TOP, "out", "demo"))
     ap.add_argument("--host", default=os.environ.get("MV_SERVICE_HOST", DEFAULT_HOST))
+    ap.add_argument("--rate", help="limit the system images to this rate per connection (nginx units: 512k, 2m)")
     args = ap.parse_args(argv)
     out = os.path.abspath(args.out)
     if args.command == "build":
         print(build(out, args.host))
     elif args.command == "start":
-        pid = start(out, args.host)
+        pid = start(out, args.host, args.rate)
         print("demo service host on %s (nginx pid %d, files in %s)" % (args.host, pid, out))
     else:
         print("stopped" if stop(out) else "not running")

@@ -44,7 +44,8 @@ void ShowPercent(const ProgressArea& area, int percent) {
   m.SetText(area.percent, std::to_string(percent) + "%");
   const int track = m.Width(area.track);
   int64_t fill = static_cast<int64_t>(track) * percent / 100;
-  if (fill < 0) fill = 0;
+  // A width of 0 would mean "as laid out", the whole bar: 1 is empty enough.
+  if (fill < 1) fill = 1;
   if (fill > track) fill = track;
   m.SetWidth(area.fill, static_cast<int>(fill));
 }

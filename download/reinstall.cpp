@@ -309,8 +309,10 @@ void FinishCloudInstall() {
   ImageChoice& c = Choice();
   const Text name = FileNameOf(c.file_name);
   const Text image = WorkDir() + name;
-  c.image_index = 1;
-  WritePeTask(PeTaskForImage(image), image, "1");
+  // The index picked in the index window is the one the PE installs (a
+  // catalogue or Ghost image has only index 1).
+  c.image_index = c.install_index;
+  WritePeTask(PeTaskForImage(image), image, std::to_string(c.install_index));
   if (!plat().FileExists(WorkDir() + c.file_name)) {
     Error("程序运行错误，文件丢失请重试！");
     ShutDown();

@@ -55,6 +55,7 @@ void PickLocalImage() {
     RefuseChoice(name);
     return;
   }
+  c.image_path.clear();
   if (UpperAscii(path.size() >= 4 ? path.substr(path.size() - 4) : path) != ".GHO") {
     c.image_index = 1;
     c.image_path = path;
@@ -70,6 +71,7 @@ void PickLocalImage() {
   c.file_name = path;
   c.md5.clear();
   c.local = true;
+  c.install_index = c.image_path.empty() ? 1 : c.image_index;
 }
 
 }  // namespace
@@ -137,6 +139,7 @@ bool OnCatalogueNavigate(const Text& url) {
   // A catalogue choice after a local one is a download again.
   c.local = false;
   c.image_path.clear();
+  c.install_index = 1;
   return false;
 }
 

@@ -60,6 +60,8 @@ TEST_F(DownloadTest, WaitShowsSizesSpeedPercentAndRemainingTime) {
   EXPECT_FALSE(WaitForTask(h2));
   EXPECT_EQ(Text(kPeArea.progress), "文件大小：1024MB  已下载：0MB  下载速度：1 KB/s  剩余下载时间：291时33分21秒");
   EXPECT_EQ(Text(kPeArea.percent), "0%");
+  // An empty bar: 0 as a width would draw the whole bar.
+  EXPECT_EQ(ui::MainModel().Width(kPeArea.fill), 1);
   engine_.ScriptNextTask({{true, 1, 100, 0, 0.0f, 0}});
   EXPECT_FALSE(WaitForTask(XlCreateTask(TaskSetup().Data())));
   EXPECT_EQ(Text(kPeArea.progress), "文件大小：0MB  已下载：0MB  下载速度：0 KB/s  剩余下载时间：0分0秒");

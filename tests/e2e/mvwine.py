@@ -19,7 +19,9 @@ to the active window), "components" (per name: rect in screen coordinates,
 shown, visible, enabled, text, page, checked, selected, value, images, role,
 rows, selected_row, scroll, handlers ...), "events" (every event the window
 fired: name, event, argument; reported before its handler runs, so a click
-that opens a message box shows) and "about" while the about window is open.
+that opens a message box shows), "about" while the about window is open and
+"index" while the image index window is (rect, rows with rect and texts,
+ok, cancel, selected).
 """
 import json
 import os

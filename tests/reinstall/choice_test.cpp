@@ -116,6 +116,7 @@ TEST_F(ChoiceTest, LocalWimGoesThroughTheIndexWindowAndItsCancelKeepsTheChoice) 
   OnCatalogueNavigate("http://h/l?type=localWIM");
   EXPECT_EQ(Choice().file_name, "E:\\win.wim");
   EXPECT_EQ(Choice().image_index, 3);
+  EXPECT_EQ(Choice().install_index, 3);
   EXPECT_EQ(Label(), "已选择：E:\\win.wim");
 
   // Cancelled window: previous choice and label untouched.
@@ -126,6 +127,7 @@ TEST_F(ChoiceTest, LocalWimGoesThroughTheIndexWindowAndItsCancelKeepsTheChoice) 
   fake_.QueueImageFile("E:\\other.esd");
   OnCatalogueNavigate("http://h/l?type=localWIM");
   EXPECT_EQ(Choice().file_name, "E:\\win.wim");
+  EXPECT_EQ(Choice().install_index, 3) << "the kept choice keeps its index";
   EXPECT_EQ(Label(), "已选择：E:\\win.wim");
 
   // A missing file or a cancelled dialog changes nothing either.
@@ -135,6 +137,10 @@ TEST_F(ChoiceTest, LocalWimGoesThroughTheIndexWindowAndItsCancelKeepsTheChoice) 
   EXPECT_EQ(Choice().file_name, "E:\\win.wim");
   EXPECT_EQ(fake_.FilePicks().size(), 4u);
   EXPECT_TRUE(fake_.Dialogs().empty());
+
+  // A catalogue image has one index to install.
+  OnCatalogueNavigate("http://h/a.wim?type=a.wim&md5=0123456789ABCDEF0123456789ABCDEF&&os_name=A&");
+  EXPECT_EQ(Choice().install_index, 1);
 }
 
 }  // namespace

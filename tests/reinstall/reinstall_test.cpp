@@ -4,6 +4,7 @@
 // and the bcdedit stand-in.
 #include <unistd.h>
 
+#include <atomic>
 #include <map>
 
 #include "boot_machine.h"
@@ -13,6 +14,7 @@
 #include "detect/partition_listing.h"
 #include "boot/boot_names.h"
 #include "boot/pe_task.h"
+#include "boot/restart.h"
 #include "download/engine.h"
 #include "download/pe_prepare.h"
 #include "download/progress.h"
@@ -255,6 +257,112 @@ TEST_F(InstallTest, CancelDuringTheDownloadShowsNoErrorAndTheNextAttemptGoesOn) 
   EXPECT_TRUE(HasPeEntry());
 }
 
+TEST_F(InstallTest, OnlyTheJobThatEndsLastHandsOffAndOnlyOnce) {
+  // The data backup outlasts the downloads: the download job's end counts
+  // itself and leaves the hand-off to the backup.
+  Choose(Md5Of(kImage));
+  std::atomic<bool> task_file_early{false};
+  SetDataBackupJob([this, &task_file_early] {
+    for (int i = 0; i < 20000 && dl::FinishedJobs() < 1; ++i) usleep(1000);
+    ASSERT_EQ(dl::FinishedJobs(), 1) << "the download job did not end";
+    task_file_early = fake.FileExists("C:\\WinPE\\DaVidAZ.INI");
+  });
+  ASSERT_TRUE(StartCloudInstall());
+  JoinWorkers();
+  EXPECT_FALSE(task_file_early) << "handed off while the data backup still ran";
+  EXPECT_EQ(dl::FinishedJobs(), 2);
+  EXPECT_EQ(Ini("task"), "3");
+  EXPECT_TRUE(HasPeEntry());
+
+  // The other way round: the backup is done while the PE still downloads.
+  fake.RemoveFile("D:\\MV_OSR\\pe.wim");
+  fake.RemoveFile("C:\\WinPE\\DaVidAZ.INI");
+  SetDataBackupJob({});
+  engine_.on_complete = [this, inner = engine_.on_complete, &task_file_early](dl::XlHandle h) {
+    for (int i = 0; i < 20000 && dl::FinishedJobs() < 1; ++i) usleep(1000);
+    task_file_early = fake.FileExists("C:\\WinPE\\DaVidAZ.INI");
+    inner(h);
+  };
+  ASSERT_TRUE(StartCloudInstall());
+  JoinWorkers();
+  EXPECT_FALSE(task_file_early) << "the data backup handed off before the PE was there";
+  EXPECT_EQ(dl::FinishedJobs(), 2);
+  EXPECT_EQ(Ini("task"), "3");
+  // One hand-off per install: twice in all.
+  const std::string log = Log();
+  size_t hand_offs = 0;
+  for (size_t at = 0; (at = log.find("SetFile_Win10.wim", at)) != std::string::npos; ++at) ++hand_offs;
+  EXPECT_EQ(hand_offs, 2u);
+  EXPECT_TRUE(Messages().empty()) << Messages()[0];
+}
+
+TEST_F(InstallTest, CatalogueLinkWithAnEmptyDigestNeverPasses) {
+  // No digest to check against: the download is not taken as right.
+  Choose("");
+  ASSERT_EQ(Choice().md5, "");
+  ASSERT_TRUE(StartCloudInstall());
+  JoinWorkers();
+  EXPECT_EQ(Messages(), (std::vector<Text>{"程序验证错误，请重新选择下载！"}));
+  EXPECT_FALSE(fake.FileExists("D:\\MV_OSR\\Win10.wim"));
+  EXPECT_FALSE(fake.FileExists("C:\\WinPE\\DaVidAZ.INI"));
+  EXPECT_FALSE(HasPeEntry());
+
+  // Nor is a file already there.
+  fake.ClearDialogs();
+  fake.PutFile("D:\\MV_OSR\\Win10.wim", kImage);
+  Choose("");
+  ASSERT_TRUE(StartCloudInstall());
+  JoinWorkers();
+  EXPECT_EQ(Messages(), (std::vector<Text>{"文件验证错误，请重新选择下载！"}));
+  EXPECT_NE(Log().find("已存在系统文件：MD5值不正确，文件删除"), std::string::npos);
+  EXPECT_FALSE(HasPeEntry());
+}
+
+TEST_F(InstallTest, NoCountdownWhenTheBootEntriesCannotBeMade) {
+  // A boot configuration tool that answers nothing (blocked, say): no entry
+  // can be created.
+  fake.OnCommand("bcdedit.exe", [](const Text&) { return Text(); });
+  ResetRestartState();  // the window model outlives the tests before
+  ui::MainModel().SetPage(names::kWizard, names::kStepSystemChoice + 1);
+  Choose(Md5Of(kImage));
+  ASSERT_TRUE(StartCloudInstall());
+  JoinWorkers();
+  ui::WindowModel& m = ui::MainModel();
+  EXPECT_EQ(m.Get(names::kRestartTimer).timer_ms, 0u);
+  EXPECT_FALSE(m.Get(names::kRestartStatusLabel).visible);
+  EXPECT_EQ(m.Get(names::kNextButton).role, "");
+  EXPECT_EQ(m.Get(names::kBackButton).role, "");
+  EXPECT_EQ(m.Get(names::kWizard).page, names::kStepSystemChoice);
+  EXPECT_EQ(dl::BusyFlag(), 0);
+  EXPECT_EQ(fake.RestartRequests(), 0);
+  EXPECT_FALSE(HasPeEntry());
+}
+
+TEST_F(InstallTest, LocalWimInstallsTheIndexPickedInTheIndexWindow) {
+  fake.PutFile("E:\\imgs\\win.wim", kImage);
+  SetImageIndexWindow([](WindowRef) {
+    Choice().image_index = 3;
+    return true;
+  });
+  fake.QueueImageFile("E:\\imgs\\win.wim");
+  ASSERT_FALSE(OnCatalogueNavigate("http://h/sys_img/local.html?type=localWIM"));
+  // A later click in the catalogue pane that is no choice keeps the choice
+  // and its index.
+  EXPECT_TRUE(OnCatalogueNavigate("http://h/sys_img/mbr.html"));
+  ASSERT_TRUE(StartCloudInstall());
+  JoinWorkers();
+  SetImageIndexWindow({});
+  EXPECT_TRUE(Messages().empty()) << Messages()[0];
+  EXPECT_EQ(engine_.Setups().size(), 1u) << "only the PE is downloaded";
+  EXPECT_EQ(fake.FileText("D:\\MV_OSR\\win.wim"), kImage);
+  EXPECT_EQ(Ini("task"), "3");
+  EXPECT_EQ(Ini("Index"), "3");
+  EXPECT_EQ(Ini("FilePtah"), "\\MV_OSR\\win.wim");
+  EXPECT_EQ(fake.IniRead("D:\\MV_OSR\\config.ini", "info", "FileName", ""), "win.wim");
+  EXPECT_NE(Log().find("mode=0"), std::string::npos);
+  EXPECT_TRUE(HasPeEntry());
+}
+
 class PePrepareTest : public InstallTest {};
 
 TEST_F(PePrepareTest, ExistingPeIsCopiedWithProgressCheckedAndTheMachineRestarts) {
@@ -298,6 +406,28 @@ TEST_F(PePrepareTest, DownloadFailureTellsAndACancelEndsQuietly) {
   EXPECT_EQ(Messages(), (std::vector<Text>{"程序正在下载组件，是否取消？"}));
   EXPECT_EQ(engine_.Count("delete:102"), 1);
   EXPECT_FALSE(HasPeEntry());
+}
+
+TEST_F(PePrepareTest, RestoreImageAlreadyInTheWorkDirectoryIsNotCopiedOntoItself) {
+  // A restore point kept in the work directory itself (its name in other
+  // letter case): a copy onto itself would fail and tell the user so.
+  fake.PutFile("D:\\MV_OSR\\OS_Bak1.WIM", kImage);
+  fake.PutFile("D:\\MV_OSR\\pe.wim", kPe);
+  SetRestoreImagePath("d:\\mv_osr\\OS_Bak1.WIM");
+  EXPECT_THROW(PrepareBackupRestorePe(), FakeProcessEnded);
+  SetRestoreImagePath("");
+  EXPECT_TRUE(Messages().empty()) << Messages()[0];
+  EXPECT_EQ(fake.FileText("D:\\MV_OSR\\OS_Bak1.WIM"), kImage);
+  EXPECT_NE(Log().find("copyfile=turn"), std::string::npos);
+  EXPECT_EQ(fake.RestartRequests(), 1);
+
+  // One elsewhere is copied in.
+  fake.PutFile("E:\\OS_Bak2.WIM", "second");
+  SetRestoreImagePath("E:\\OS_Bak2.WIM");
+  EXPECT_THROW(PrepareBackupRestorePe(), FakeProcessEnded);
+  EXPECT_EQ(RestoreImagePath(), "D:\\MV_OSR\\OS_Bak2.WIM");
+  SetRestoreImagePath("");
+  EXPECT_EQ(fake.FileText("D:\\MV_OSR\\OS_Bak2.WIM"), "second");
 }
 
 TEST_F(PePrepareTest, PePageFollowsTheCommandInterpreterVersion) {

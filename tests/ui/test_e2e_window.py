@@ -8,7 +8,6 @@ xdotool at the positions the program reports.
 --screens also saves a screenshot of every page and wizard step there."""
 import argparse
 import os
-import shutil
 import subprocess
 import sys
 import time
@@ -160,63 +159,6 @@ class Window(unittest.TestCase):
             if ARGS.wintool:
                 self.assertEqual(prog.wait_box("提示"), "程序正在运行，是否退出！")
 
-    def test_catalogue_image_to_the_restart_countdown(self):
-        """A user's reinstall: survey, next to the system choice, a click on a
-        catalogue image, next; the downloads end in the countdown with the
-        PE, the task file and a boot entry in place."""
-        if not ARGS.regedit:
-            self.skipTest("no NT6 regedit given")
-        # The machine must look like Windows 7 or later to the hand-off (Wine's
-        # own regedit says 5.2, the XP path); Wine answers version queries of
-        # that name from its built-in one unless told to load the file.
-        env = {"WINEDLLOVERRIDES": "mscoree,mshtml=;regedit.exe=n,b"}
-        with mvwine.Program(ARGS.exe, ARGS.work, self.display, wintool=ARGS.wintool, name="reinstall",
-                            env=env) as prog:
-            for folder in ("windows", os.path.join("windows", "syswow64")):
-                target = os.path.join(prog.prefix, "drive_c", folder, "regedit.exe")
-                if os.path.isdir(os.path.dirname(target)):
-                    if os.path.lexists(target):
-                        os.remove(target)
-                    shutil.copy2(ARGS.regedit, target)
-            prog.start()
-            r = prog.wait(lambda r: r.text("标签8").startswith("电脑型号：") and "正在获取" not in r.text("标签15")
-                          and r.get("图形按钮_下一步")["enabled"], 120, "the survey to end")
-            self.assertRegex(r.text("标签14"), r"^内存：\d+\.\d GB$")
-            for step in (1, 2):
-                prog.click("图形按钮_下一步")
-                prog.wait(lambda r: r.get(WIZARD).get("page") == step, 30, "step %d" % step)
-            # The catalogue pane lists the service's images (Wine has no HTML
-            # engine: the pane's own list); the first row is the first image.
-            r = prog.wait_shown("超文本浏览框1")
-            left, top, right, bottom = r.get("超文本浏览框1")["rect"]
-            for y in range(top + 20, top + 80, 6):
-                prog.click_at(left + 120, y)
-                try:
-                    r = prog.wait(lambda r: r.text("标签26").startswith("已选择：W"), 3, "the choice")
-                    break
-                except mvwine.Failure:
-                    continue
-            self.assertTrue(r.text("标签26").startswith("已选择：Windows"), r.text("标签26"))
-            prog.click("图形按钮_下一步")
-            r = prog.wait(lambda r: r.text("标签_重启前倒计时").startswith("所有准备工作已经就绪"), 240,
-                          "the restart countdown")
-            self.assertIn("秒后", r.text("标签_重启前倒计时"))
-            work = os.path.join(prog.drive_folder("d"), "MV_OSR")
-            with open(os.path.join(prog.prefix, "drive_c", "WinPE", "DaVidAZ.INI"), "rb") as f:
-                task = f.read().decode("gbk")
-            self.assertIn("task=3", task)
-            self.assertIn("FilePtah=\\MV_OSR\\", task)
-            # The key is there; its value needs a disk the listing tool can
-            # read, which this prefix does not map (the listing has its own tests).
-            self.assertIn("PartitionNumber=", task)
-            with open(os.path.join(prog.prefix, "drive_c", "WinPE", "boot.wim"), "rb") as f:
-                pe = f.read()
-            pe_files = [f for f in os.listdir(work) if "pe" in f.lower() and f.lower().endswith(".wim")]
-            self.assertTrue(any(open(os.path.join(work, f), "rb").read() == pe for f in pe_files), pe_files)
-            self.assertEqual(r.get("图形按钮_下一步")["role"], "restart-now")
-            self.assertEqual(r.get("图形按钮_上一步")["role"], "restart-later")
-            prog.screenshot(os.path.join(prog.root, "countdown.png"))
-
 
 def screens(out_dir):
     """A screenshot of every page and wizard step (started on each through
@@ -252,7 +194,6 @@ def main():
     parser.add_argument("--display", type=int, help="X display number (default: the first free one from 60)")
     parser.add_argument("--wintool")
     parser.add_argument("--screens")
-    parser.add_argument("--regedit", help="a regedit.exe with an NT6 version (the reinstall case needs one)")
     parser.add_argument("--service-host", default="http://127.0.0.1:18080",
                         help="the service host the program was built for (the demo host serves it)")
     ARGS, rest = parser.parse_known_args()

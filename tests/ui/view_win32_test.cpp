@@ -160,6 +160,16 @@ TEST_F(Laid, PagesAndStepsShowOnlyTheirOwnComponents) {
   EXPECT_EQ(clicks, 1);
 }
 
+TEST_F(Laid, ProgressTracksCarryTheirLaidOutWidthForTheFillToFollow) {
+  // The progress routines size a fill as a share of its track's width in the
+  // model; a track without one gives fills of 0, drawn as the whole bar.
+  for (const char* track : {"标签_下载进度条底", "标签_PE下载进度条底", n::kDetectProgressTrack}) {
+    const RECT r = Client(track);
+    EXPECT_GT(r.right - r.left, 100) << track;
+    EXPECT_EQ(model.Width(track), r.right - r.left) << track;
+  }
+}
+
 TEST_F(Laid, CheckBoxFlipsItsStateThenFiresCheckAndClick) {
   model.SetPage(n::kWizard, n::kStepDataChoice);
   std::vector<std::string> seen;
@@ -429,6 +439,54 @@ TEST(Skin, CarriedImagesAreDrawnWithTheirAlpha) {
   DeleteObject(bmp);
   DeleteDC(mem);
   ReleaseDC(nullptr, screen);
+}
+
+// A button painted the way the window paints it, and its skin image alone,
+// over the same backdrop: how many pixels the caption changed.
+int CaptionPixels(mv::ui::win32::PictureButton::Style style, const std::vector<std::string>& images,
+                  const char* caption) {
+  using namespace mv::ui::win32;
+  const int w = 144, h = 40;
+  HDC screen = GetDC(nullptr);
+  HDC painted = CreateCompatibleDC(screen), bare = CreateCompatibleDC(screen);
+  HBITMAP b1 = CreateCompatibleBitmap(screen, w, h), b2 = CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ o1 = SelectObject(painted, b1), o2 = SelectObject(bare, b2);
+  const RECT r = {0, 0, w, h};
+  Fill(painted, r, kBodyBack);
+  Fill(bare, r, kBodyBack);
+  Fonts fonts;
+  fonts.Make(nullptr);
+  mv::ui::Component c;
+  c.images = images;
+  PictureButton button(r, L"", style);
+  c.text = caption;
+  button.Paint(painted, c, fonts, false, false);
+  EXPECT_TRUE(DrawSkin(bare, images[0], r)) << images[0];
+  int differ = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) differ += GetPixel(painted, x, y) != GetPixel(bare, x, y);
+  SelectObject(painted, o1);
+  SelectObject(bare, o2);
+  DeleteObject(b1);
+  DeleteObject(b2);
+  DeleteDC(painted);
+  DeleteDC(bare);
+  ReleaseDC(nullptr, screen);
+  return differ;
+}
+
+TEST(Skin, WordedButtonImagesGetNoCaptionOverThemAndBlankFacesDo) {
+  using S = mv::ui::win32::PictureButton::Style;
+  // The restart roles put worded images on the next and back buttons, whose
+  // captions still say "下一步" and "上一步".
+  const std::vector<std::string> now(std::begin(n::kRestartNowImages), std::end(n::kRestartNowImages));
+  const std::vector<std::string> later(std::begin(n::kRestartLaterImages), std::end(n::kRestartLaterImages));
+  EXPECT_EQ(CaptionPixels(S::kPrimary, now, "下一步"), 0);
+  EXPECT_EQ(CaptionPixels(S::kPlain, later, "上一步"), 0);
+  EXPECT_EQ(CaptionPixels(S::kPrimary, {"next_normal", "next_hover", "next_down", "next_disabled"}, "下一步"), 0);
+  // A blank face shows the caption.
+  EXPECT_GT(CaptionPixels(S::kPrimary, {"primary_normal"}, "还原备份点"), 50);
+  EXPECT_GT(CaptionPixels(S::kPlain, {"plain_normal"}, "取消"), 20);
 }
 
 // ---- The shadow.

@@ -140,7 +140,9 @@ def wizard_buttons(s):
 
 
 def blank_buttons(s):
-    """Buttons whose caption the window draws over them (it may change)."""
+    """Buttons whose caption the window draws over them (it may change). The
+    window knows them by these base names (SkinIsBlankFace in ui/win32/skin.cpp)
+    and writes no caption over any other button image."""
     for base, (w, h) in {"plain": (100, 30), "primary": (144, 40), "tab": (120, 42)}.items():
         if base == "primary":
             looks = [("normal", BLUE, None), ("hover", BLUE_LIGHT, None), ("down", BLUE_DARK, None),

@@ -26,6 +26,9 @@ void PictureButton::Paint(HDC dc, const Component& c, const Fonts& fonts, bool h
   std::wstring caption = c.text.empty() ? caption_ : WideFromGbk(c.text);
   bool down = c.enabled && (pressed || c.selected);
   if (look >= 0 && DrawSkin(dc, c.images[static_cast<size_t>(look)], r)) {
+    // The worded images (next, back, restart now, restart later ...) say
+    // what the button does; only a blank face gets the caption.
+    if (!SkinIsBlankFace(c.images[static_cast<size_t>(look)])) return;
     if (style_ == Style::kPrimary) {
       CentredText(dc, r, caption, fonts.title, RGB(0xFF, 0xFF, 0xFF));
     } else if (style_ == Style::kPlain) {

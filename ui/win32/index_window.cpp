@@ -26,6 +26,10 @@ struct State {
   bool done = false;
 };
 State* g_state = nullptr;
+// The report follows the window: opened, rows filled, selection, closed.
+void Changed() { NoteReportPartChanged(); }
+
+std::string ReportPart();
 
 HFONT MakeFont(const std::wstring& face, int px, int weight) {
   LOGFONTW lf = {};
@@ -64,6 +68,7 @@ void Sync(State& s) {
     }
     s.shown = list.rows;
     s.syncing = false;
+    Changed();
   }
   if (!m.Get(names::kIndexWindow).visible && !s.done) {
     s.done = true;
@@ -117,6 +122,7 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (s && h->idFrom == kIndexListId && h->code == LVN_ITEMCHANGED && !s->syncing) {
         const int sel = static_cast<int>(SendMessageW(s->list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
         IndexWindowModel().Update(names::kIndexList, [sel](Component& c) { c.value = sel; });
+        Changed();
       }
       if (s && h->idFrom == kIndexListId && h->code == NM_DBLCLK) {
         Fire(names::kIndexOk, "click");
@@ -140,6 +146,7 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         s->hwnd = nullptr;
         s->done = true;
       }
+      Changed();
       return 0;
   }
   return DefWindowProcW(hwnd, msg, wp, lp);
@@ -221,6 +228,7 @@ void Run(WindowRef owner_ref) {
   if (owner) EnableWindow(owner, FALSE);
   ShowWindow(state.hwnd, SW_SHOW);
   UpdateWindow(state.hwnd);
+  Changed();
   PostMessageW(state.hwnd, kMsgCreated, 0, 0);
 
   bool quit = false;
@@ -253,8 +261,48 @@ void Run(WindowRef owner_ref) {
 
 }  // namespace
 
+bool OpenIndexWindowState(IndexWindowState& out) {
+  const State* s = g_state;
+  if (!s || !s->hwnd || s->done || !IsWindowVisible(s->hwnd)) return false;
+  out = IndexWindowState();
+  GetWindowRect(s->hwnd, &out.window);
+  GetWindowRect(s->ok, &out.ok);
+  GetWindowRect(s->cancel, &out.cancel);
+  const int n = static_cast<int>(SendMessageW(s->list, LVM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < n; ++i) {
+    RECT r = {};
+    r.left = LVIR_BOUNDS;
+    SendMessageW(s->list, LVM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&r));
+    MapWindowPoints(s->list, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    out.rows.push_back(r);
+  }
+  out.texts = s->shown;
+  out.selected = static_cast<int>(SendMessageW(s->list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  return true;
+}
+
+namespace {
+
+std::string ReportPart() {
+  IndexWindowState st;
+  if (!OpenIndexWindowState(st)) return std::string();
+  std::string json = "{\"rect\":" + JsonRect(st.window) + ",\"ok\":" + JsonRect(st.ok) +
+                     ",\"cancel\":" + JsonRect(st.cancel) + ",\"selected\":" + std::to_string(st.selected) +
+                     ",\"rows\":[";
+  for (size_t i = 0; i < st.rows.size(); ++i) {
+    json += std::string(i ? "," : "") + "{\"rect\":" + JsonRect(st.rows[i]) + ",\"texts\":[";
+    if (i < st.texts.size())
+      for (size_t j = 0; j < st.texts[i].size(); ++j) json += (j ? "," : "") + JsonText(st.texts[i][j]);
+    json += "]}";
+  }
+  return json + "]}";
+}
+
+}  // namespace
+
 void InstallIndexWindowView(HINSTANCE instance) {
   g_instance = instance;
+  SetReportPart("index", ReportPart);
   SetIndexWindowRunner(Run);
 }
 

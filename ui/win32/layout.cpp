@@ -64,6 +64,8 @@ struct Builder {
     AddLabel(track, r, Label::Size::kSmall, kTextDark, DT_LEFT, host, page)->WithBackground(kTrack);
     AddLabel(fill, r, Label::Size::kSmall, kTextDark, DT_LEFT, host, page)->WithBackground(kGreen);
     if (model.Width(fill) == 0) model.SetWidth(fill, 1);
+    // The progress routines size the fill from the track's width.
+    if (model.Width(track) == 0) model.SetWidth(track, r.right - r.left);
   }
   void AddBrowser(const std::string& name, RECT r, const std::string& host, int page) {
 #if defined(MV_HAVE_BROWSER_ELEMENT)

@@ -36,4 +36,10 @@ void PaintBackdrop(HDC dc, const RECT& client, int title_height);
 // with its alpha; false when the program carries no image of that name.
 bool DrawSkin(HDC dc, const std::string& name, const RECT& r);
 
+// Whether a skin image is a blank button face (the "plain", "primary" and
+// "tab" looks) that the window writes the button's caption over. Every other
+// button image carries its own words, and a caption drawn over it would
+// stand on top of them.
+bool SkinIsBlankFace(const std::string& name);
+
 }  // namespace mv::ui::win32

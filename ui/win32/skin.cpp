@@ -49,6 +49,12 @@ std::map<std::string, Decoded>& Cache() {
 
 }  // namespace
 
+bool SkinIsBlankFace(const std::string& name) {
+  for (const char* base : {"plain_", "primary_", "tab_"})
+    if (name.rfind(base, 0) == 0) return true;
+  return false;
+}
+
 bool DrawSkin(HDC dc, const std::string& name, const RECT& r) {
   auto it = Cache().find(name);
   if (it == Cache().end()) it = Cache().emplace(name, Decode(name)).first;

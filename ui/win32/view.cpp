@@ -1,6 +1,8 @@
 #include "ui/win32/view.h"
 
 #include <cstdio>
+#include <functional>
+#include <map>
 #include <memory>
 
 #include "core/window_names.h"
@@ -46,7 +48,16 @@ HFONT MakeFont(const std::wstring& face, int pixel_height, int weight) {
 
 bool Inside(const RECT& r, POINT p) { return PtInRect(&r, p) != FALSE; }
 
-// JSON string of a GBK text (UTF-8 inside).
+const char* const kReportedEvents[] = {"click", "check", "hover", "down", "select", "timer", "close", "newwindow"};
+
+MainWindow* g_reporting_window = nullptr;  // the window that writes the report
+std::map<std::string, std::function<std::string()>>& ReportParts() {
+  static std::map<std::string, std::function<std::string()>> parts;
+  return parts;
+}
+
+}  // namespace
+
 std::string JsonText(const std::string& gbk) {
   std::string utf8 = Utf8FromWide(WideFromGbk(gbk));
   std::string out = "\"";
@@ -72,9 +83,16 @@ std::string JsonRect(const RECT& r) {
   return buf;
 }
 
-const char* const kReportedEvents[] = {"click", "check", "hover", "down", "select", "timer", "close", "newwindow"};
+void SetReportPart(const std::string& key, std::function<std::string()> part) {
+  if (part)
+    ReportParts()[key] = std::move(part);
+  else
+    ReportParts().erase(key);
+}
 
-}  // namespace
+void NoteReportPartChanged() {
+  if (g_reporting_window) g_reporting_window->WriteReport();
+}
 
 std::wstring WideFromGbk(const std::string& gbk) {
   if (gbk.empty()) return std::wstring();
@@ -175,6 +193,7 @@ MainWindow::MainWindow(WindowModel& model) : model_(model) { AddBareComponents()
 
 MainWindow::~MainWindow() {
   model_.SetChangeHook(nullptr);
+  if (g_reporting_window == this) g_reporting_window = nullptr;
   if (hwnd_ && IsWindow(hwnd_)) {
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     DestroyWindow(hwnd_);
@@ -288,6 +307,7 @@ void MainWindow::CloseAfter(UINT ms) {
 
 void MainWindow::ReportTo(const std::wstring& path) {
   report_path_ = path;
+  if (!path.empty()) g_reporting_window = this;
   if (hwnd_) WriteReport();
 }
 
@@ -450,6 +470,10 @@ void MainWindow::WriteReport() {
     RECT ar;
     GetWindowRect(about_, &ar);
     json += "\"about\":{\"rect\":" + JsonRect(ar) + ",\"close\":" + JsonRect(AboutCloseRect(about_)) + "},\n";
+  }
+  for (const auto& part : ReportParts()) {
+    const std::string value = part.second();
+    if (!value.empty()) json += JsonText(part.first) + ":" + value + ",\n";
   }
   json += "\"components\":{";
   bool first = true;

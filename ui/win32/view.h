@@ -37,6 +37,18 @@ constexpr UINT kMsgModelChanged = WM_APP + 1;
 constexpr UINT kMsgCreated = WM_APP + 2;
 
 // Fonts shared by the elements; made once per window.
+// JSON of the report: a GBK text as a string (UTF-8 inside), a rectangle
+// as [left,top,right,bottom].
+std::string JsonText(const std::string& gbk);
+std::string JsonRect(const RECT& r);
+
+// Another window of the program that opens over the main window (the image
+// index window) adds its part to the report: "key": part() whenever part()
+// gives a JSON value (empty: nothing, for example while it is closed). Its
+// changes reach the report through NoteReportPartChanged (window thread).
+void SetReportPart(const std::string& key, std::function<std::string()> part);
+void NoteReportPartChanged();
+
 struct Fonts {
   HFONT title = nullptr;   // 16 px bold
   HFONT small = nullptr;   // 13 px
@@ -196,6 +208,8 @@ class MainWindow {
   // and of the events fired so far to this file after every change, as UTF-8
   // JSON (a test aid: end-to-end tests find the components by name).
   void ReportTo(const std::wstring& path);
+  // Writes the report now (nothing without a report file).
+  void WriteReport();
 
   // Window operations for the logic.
   void Minimize();
@@ -242,7 +256,6 @@ class MainWindow {
   void RequestClose();
   void AddBareComponents();
   void SyncModel();  // timers, child windows, report
-  void WriteReport();
 
   WindowModel& model_;
   HWND hwnd_ = nullptr;

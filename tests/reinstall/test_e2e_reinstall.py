@@ -1,0 +1,408 @@
+#!/usr/bin/env python3
+"""The reinstall through the real program's own window, under Wine on Xvfb,
+against the demo service host: a catalogue image, a local WIM with its image
+index window and a local Ghost image, each from the survey to the restart
+countdown, driven with real X input at the places the program reports.
+
+    test_e2e_reinstall.py --exe MV_OSR.exe --work DIR --wintool wintool.exe
+                          --regedit regedit_v6.exe [--screens DIR] [--display N]
+
+The three cases share one prefix (made once) and start the program afresh.
+The prefix looks like Windows 7 to the hand-off (a regedit with an NT6
+version), its physical drive 0 is a GPT disk image made with sfdisk whose
+basic data partition carries the volume serial of C:, E: holds the local
+images. --screens copies the screenshots taken on the way there."""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TOP = os.path.normpath(os.path.join(HERE, "..", ".."))
+sys.path.insert(0, os.path.join(TOP, "tests", "e2e"))
+import mvwine  # noqa: E402
+sys.path.insert(0, os.path.join(TOP, "demo"))
+import host as demo_host  # noqa: E402
+
+ARGS = None
+SKIPPED = 77  # ctest's SKIP_RETURN_CODE
+WIZARD = "选择夹_一键装机"
+NEXT, BACK = "图形按钮_下一步", "图形按钮_上一步"
+CATALOGUE = "超文本浏览框1"
+CHOICE = "标签26"
+COUNTDOWN, TIMER = "标签_重启前倒计时", "时钟_重启前倒计时"
+DL_STATUS, DL_LINE, DL_PERCENT = "标签_下载状态", "标签_下载进度", "标签_下载百分比"
+# The catalogue pane without an HTML engine: its own list of the page's
+# links below a status line, one row each (ui/win32/browser.cpp).
+LIST_TOP, ROW = 28, 34
+# On the BIOS catalogue page: the two images, then the local image link.
+LOCAL_ROW = 2
+# Volume serial of the GPT image's basic data partition (its third), given
+# to C: so that the disk-listing tool finds the system drive there.
+C_SERIAL = "5E6F7081"
+SYSTEM_PARTITION = "1:3"
+# The catalogue's first image is served slowly, so that the download can be
+# watched: this big and at this rate per connection.
+SLOW_IMAGE_MIB, SLOW_RATE = 6, "512k"
+COUNTING = re.compile(r"^所有准备工作已经就绪，(\d+)秒后将自动重启\r\n进入还原阶段，或单击右下角按钮手动操作$")
+PROGRESS = re.compile(r"^文件大小：[\d.]+[MG]B  已下载：[\d.]+[MG]B  下载速度：[\d.]+ [KM]B/s  剩余下载时间：.+$")
+
+
+def run(*argv, **kw):
+    return subprocess.run(list(argv), check=True, stdout=subprocess.PIPE, timeout=600, **kw).stdout.decode()
+
+
+def read_gbk(path):
+    with open(path, "rb") as f:
+        return f.read().decode("gbk")
+
+
+def ini_section(text, section):
+    """Keys of one INI section (names as written)."""
+    out, inside = {}, False
+    for line in text.splitlines():
+        line = line.strip()
+        if line.startswith("["):
+            inside = line[1:-1].lower() == section.lower()
+        elif inside and "=" in line:
+            k, _, v = line.partition("=")
+            out[k] = v
+    return out
+
+
+def wim_sizes(path):
+    """Each image's TOTALBYTES as wimlib-imagex info tells it, in the index
+    window's form: gibibytes with two decimals and " GB"."""
+    out = run("wimlib-imagex", "info", path)
+    sizes = [int(n) for n in re.findall(r"^Total Bytes:\s+(\d+)", out, re.M)]
+    return ["%.2f GB" % (n / 1073741824.0) for n in sizes]
+
+
+def capture(folder, wim, name, append=False):
+    run("wimlib-imagex", "append" if append else "capture", folder, wim, name, "Edition " + name,
+        "--compress=fast")
+
+
+def make_local_images(folder):
+    """three.wim: three images of different sizes (sparse zero files compress
+    to nothing); ghost.gho: some bytes (the PE reads it, not the program)."""
+    os.makedirs(folder, exist_ok=True)
+    wim = os.path.join(folder, "three.wim")
+    if not os.path.exists(wim):
+        src = os.path.join(folder, "src")
+        shutil.rmtree(src, ignore_errors=True)
+        os.makedirs(src)
+        tmp = wim + ".part"
+        for i, name in enumerate(("Home", "Pro", "Ultimate")):
+            with open(os.path.join(src, "part%d.bin" % i), "wb") as f:
+                f.truncate((160 + 90 * i) << 20)
+            capture(src, tmp, name, append=i > 0)
+        os.replace(tmp, wim)
+        shutil.rmtree(src)
+    gho = os.path.join(folder, "ghost.gho")
+    if not os.path.exists(gho):
+        with open(gho, "wb") as f:
+            f.write(os.urandom(256 << 10))
+    return wim, gho
+
+
+def make_slow_image(path):
+    """A real WIM big enough to be watched on its way (kept between runs;
+    the host computes the catalogue's digest from it)."""
+    if os.path.exists(path) and os.path.getsize(path) >= SLOW_IMAGE_MIB << 20:
+        return
+    src = path + ".src"
+    shutil.rmtree(src, ignore_errors=True)
+    os.makedirs(os.path.join(src, "Windows", "System32"))
+    with open(os.path.join(src, "Windows", "System32", "payload.bin"), "wb") as f:
+        f.write(os.urandom(SLOW_IMAGE_MIB << 20))  # random: stays this big in the image
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    tmp = path + ".part"
+    capture(src, tmp, "Windows 10 demo")
+    os.replace(tmp, path)
+    shutil.rmtree(src)
+
+
+class Reinstall(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.started = time.time()
+        work = os.path.abspath(ARGS.work)
+        os.makedirs(work, exist_ok=True)
+        cls.shots = os.path.join(work, "screens")
+        os.makedirs(cls.shots, exist_ok=True)
+        # The service host, with the catalogue's first image big and slow.
+        cls.host_out = os.path.join(work, "service-host")
+        cat = demo_host.load_catalogue(os.path.join(TOP, "demo", "catalogue.json"))
+        cls.slow_file = cat["images"][0]["file"]
+        cls.served = os.path.join(cls.host_out, "www", "images", cls.slow_file)
+        make_slow_image(cls.served)
+        demo_host.start(cls.host_out, ARGS.service_host, rate=SLOW_RATE)
+        cls.display = mvwine.Display(ARGS.display).__enter__()
+        # One prefix for the three cases (the program starts afresh in each).
+        env = {"WINEDLLOVERRIDES": "mscoree,mshtml=;regedit.exe=n,b"}
+        cls.prog = mvwine.Program(ARGS.exe, work, cls.display, wintool=ARGS.wintool, name="prefix",
+                                  drives={"d": "hd", "e": "hd"}, env=env).__enter__()
+        prefix = cls.prog.prefix
+        # Windows 7 to the hand-off: Wine answers version queries for regedit
+        # from its built-in one (5.2, the XP path) unless told to load the file.
+        for folder in ("windows", os.path.join("windows", "syswow64")):
+            target = os.path.join(prefix, "drive_c", folder, "regedit.exe")
+            if os.path.isdir(os.path.dirname(target)):
+                if os.path.lexists(target):
+                    os.remove(target)
+                shutil.copy2(ARGS.regedit, target)
+        # A partitioned disk: the listing tool reads its table, and finds C:
+        # on the partition with C:'s serial number.
+        images = os.path.join(work, "disk")
+        if not os.path.exists(os.path.join(images, "gpt.img")):
+            run(os.path.join(TOP, "tests", "detect", "make-disk-images.sh"), images)
+        os.symlink(os.path.join(images, "gpt.img"), os.path.join(prefix, "dosdevices", "physicaldrive0"))
+        with open(os.path.join(prefix, "drive_c", ".windows-serial"), "w") as f:
+            f.write(C_SERIAL + "\n")
+        with open(os.path.join(prefix, "drive_c", ".windows-label"), "w") as f:
+            f.write("WIN\n")
+        cls.wim, cls.gho = make_local_images(os.path.join(cls.prog.drive_folder("e"), "imgs"))
+        cls.prog.server("-k")
+        cls.work_dir = os.path.join(cls.prog.drive_folder("d"), "MV_OSR")
+        cls.winpe = os.path.join(prefix, "drive_c", "WinPE")
+        print("set-up: %.0f s" % (time.time() - cls.started), file=sys.stderr)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.prog.__exit__()
+        cls.display.__exit__()
+        demo_host.stop(cls.host_out)
+        if ARGS.screens:
+            os.makedirs(ARGS.screens, exist_ok=True)
+            for name in sorted(os.listdir(cls.shots)):
+                shutil.copy2(os.path.join(cls.shots, name), os.path.join(ARGS.screens, name))
+                print("screenshot:", os.path.join(ARGS.screens, name), file=sys.stderr)
+        print("all: %.0f s" % (time.time() - cls.started), file=sys.stderr)
+
+    def setUp(self):
+        self.t0 = time.time()
+
+    def tearDown(self):
+        self.prog.stop()
+        # The next case starts in this prefix: its server must be gone first
+        # (a start that meets the old one on its way out crashes).
+        self.prog.server("-w")
+        print("%s: %.0f s" % (self.id().rsplit(".", 1)[-1], time.time() - self.t0), file=sys.stderr)
+
+    # ---- steps shared by the cases
+    def start_on_the_system_step(self):
+        """A fresh start without a task file or restart record of an earlier
+        case; the survey, then next twice to the system choice."""
+        shutil.rmtree(self.winpe, ignore_errors=True)
+        prog = self.prog
+        prog.start()
+        r = prog.wait(lambda r: r.text("标签8").startswith("电脑型号：") and "正在获取" not in r.text("标签15")
+                      and r.get(NEXT)["enabled"], 120, "the survey to end")
+        # The listing tool read the disk: the firmware line ends in its style.
+        self.assertEqual(r.text("标签11"), "固件模式：BIOS + GPT")
+        for step in (1, 2):
+            prog.click(NEXT)
+            prog.wait(lambda r: r.get(WIZARD).get("page") == step, 30, "step %d" % step)
+        r = prog.wait_shown(CATALOGUE)
+        return r
+
+    def click_catalogue_row(self, row):
+        r = self.prog.report()
+        left, top, right, bottom = r.get(CATALOGUE)["rect"]
+        self.prog.click_at(left + 120, top + LIST_TOP + ROW * row + ROW // 2)
+
+    def wait_catalogue_list(self):
+        """Until the pane lists the page's links (fetched on a worker)."""
+        deadline = time.time() + 30
+        while time.time() < deadline:
+            self.click_catalogue_row(0)
+            try:
+                return self.prog.wait(lambda r: r.text(CHOICE).startswith("已选择：Windows"), 2, "the choice")
+            except mvwine.Failure:
+                continue
+        self.fail("the catalogue list took no choice")
+
+    def pick_local(self, path):
+        """The local image link, then the open-file dialog answered with a
+        Windows path (E: is the case's image folder)."""
+        self.click_catalogue_row(LOCAL_ROW)
+        windows_path = "E:\\imgs\\" + os.path.basename(path)
+        self.prog.open_file("打开映像文件", windows_path)
+        return windows_path
+
+    def wait_countdown(self, timeout=240):
+        r = self.prog.wait(lambda r: COUNTING.match(r.text(COUNTDOWN)), timeout, "the restart countdown")
+        return r, int(COUNTING.match(r.text(COUNTDOWN)).group(1))
+
+    def task_file(self):
+        return ini_section(read_gbk(os.path.join(self.winpe, "DaVidAZ.INI")), "SYSTEM")
+
+    def config_file_name(self):
+        return ini_section(read_gbk(os.path.join(self.work_dir, "config.ini")), "info").get("FileName")
+
+    def pe_entries(self):
+        """The boot stand-in's store: the loader entries booting the RAM-disk PE."""
+        store = read_gbk(os.path.join(self.work_dir, "tools", "bcdstore.txt"))
+        return re.findall(r"ramdisk=\[C:\]\\WinPE\\boot\.wim", store, re.I)
+
+    def assert_handed_off(self, task, image_name):
+        t = self.task_file()
+        self.assertEqual(t.get("task"), task)
+        self.assertEqual(t.get("FilePtah"), "\\MV_OSR\\" + image_name)
+        self.assertEqual(t.get("PartitionNumber"), SYSTEM_PARTITION)
+        self.assertEqual(self.config_file_name(), image_name)
+        # The PE in place is the one the host serves on the PE page that the
+        # command interpreter's version picks: Wine's cmd.exe carries no
+        # version, which counts as older than 6.1, so the x86 page.
+        pe_name = demo_host.load_catalogue(os.path.join(TOP, "demo", "catalogue.json"))["pe"]["win10x86"]
+        log = read_gbk(os.path.join(self.work_dir, "MV_OSR.log"))
+        self.assertIn("PE下载地址：%s/pe/%s&filename=%s&md5=" % (ARGS.service_host, pe_name, pe_name), log)
+        with open(os.path.join(self.host_out, "www", "pe", pe_name), "rb") as f:
+            served_pe = f.read()
+        with open(os.path.join(self.winpe, "boot.wim"), "rb") as f:
+            self.assertTrue(f.read() == served_pe, "WinPE\\boot.wim is not the served PE")
+        # Loader and options entry: the loader's device and osdevice name the PE.
+        self.assertEqual(len(self.pe_entries()), 2, "one PE loader entry (device and osdevice)")
+        return t
+
+    def shot(self, name):
+        self.prog.move_to(1, 1)
+        time.sleep(0.8)  # painted after the report
+        return self.prog.screenshot_window(os.path.join(self.shots, name))
+
+    # ---- the cases
+    def test_1_catalogue_image_downloads_checks_and_counts_down(self):
+        """A catalogue image: downloaded with progress, both digests checked,
+        the PE in WinPE, task 3 with the system partition, one boot entry,
+        the countdown counting; restart now answered No goes on counting,
+        restart later answered Yes stops it and nothing restarts."""
+        prog = self.prog
+        self.start_on_the_system_step()
+        r = self.wait_catalogue_list()
+        self.assertEqual(r.text(CHOICE), "已选择：Windows 10 专业版 64位 演示镜像")
+        self.shot("reinstall-choice.png")
+
+        prog.click(NEXT)
+        r = prog.wait(lambda r: r.get(WIZARD).get("page") == 3, 30, "the download step")
+        # On its way: percent, sizes, speed and time left.
+        r = prog.wait(lambda r: r.text(DL_STATUS).endswith(self.slow_file) and 0 < int(r.text(DL_PERCENT)[:-1]) < 90
+                      and PROGRESS.match(r.text(DL_LINE)) and "下载速度：0 " not in r.text(DL_LINE),
+                      60, "the image download under way")
+        first = int(r.text(DL_PERCENT)[:-1])
+        self.shot("reinstall-download.png")
+        r = prog.wait(lambda r: r.text(DL_PERCENT) != "%d%%" % first, 30, "the percent to move")
+
+        r, seconds = self.wait_countdown()
+        self.assertLessEqual(seconds, 98)
+        later = prog.wait(lambda r: COUNTING.match(r.text(COUNTDOWN))
+                          and int(COUNTING.match(r.text(COUNTDOWN)).group(1)) <= seconds - 2, 10,
+                          "the countdown to count")
+        self.assertEqual(later.get(TIMER)["timer_ms"], 1000)
+        self.assertEqual(later.get(NEXT)["role"], "restart-now")
+        self.assertEqual(later.get(BACK)["role"], "restart-later")
+        self.shot("reinstall-countdown.png")
+
+        # The downloads were checked; the image is the served one.
+        log = read_gbk(os.path.join(self.work_dir, "MV_OSR.log"))
+        for line in ("云端系统本地副本：MD5校验通过", "云端PE本地副本：MD5值检验通过", "工作目录内PE文件已经安装到系统目录"):
+            self.assertIn(line, log)
+        with open(self.served, "rb") as a, open(os.path.join(self.work_dir, self.slow_file), "rb") as b:
+            self.assertTrue(a.read() == b.read(), "the downloaded image differs from the served one")
+        t = self.assert_handed_off("3", self.slow_file)
+        self.assertEqual(t.get("Index"), "1")
+
+        # Restart now, answered No: the countdown goes on.
+        prog.click(NEXT)
+        box = prog.answer_box("是否立即重启？", "否(N)")
+        self.assertIsNotNone(box, "no restart-now question with a No button")
+        self.assertEqual(box["Text"], "重启后将自动安装系统，请妥善处理您当前的操作，是否要立即重启？")
+        now = int(COUNTING.match(prog.report().text(COUNTDOWN)).group(1))
+        prog.wait(lambda r: COUNTING.match(r.text(COUNTDOWN)) and int(COUNTING.match(r.text(COUNTDOWN)).group(1)) < now,
+                  10, "the countdown to go on")
+
+        # Restart later, answered Yes: stopped, the words ask for restart now.
+        prog.click(BACK)
+        box = prog.answer_box("是否稍候重启？", "是(Y)")
+        self.assertIsNotNone(box, "no restart-later question with a Yes button")
+        self.assertEqual(box["Text"], "所有设置已经就绪，重启后将自动安装系统，如果您有未完成的工作，您可以稍候重启。")
+        postponed = "所有设置已经就绪，重启后将自动安装系统\r\n请妥善处理您的准备工作后，单击立即重启"
+        r = prog.wait(lambda r: r.text(COUNTDOWN) == postponed, 10, "the postponed words")
+        self.assertEqual(r.get(TIMER)["timer_ms"], 0)
+        time.sleep(3)
+        r = prog.report()
+        self.assertTrue(prog.running(), "the program ended (a restart) after restart later")
+        self.assertEqual(r.text(COUNTDOWN), postponed)
+        self.assertTrue(r.data["window"]["visible"])
+        self.assertEqual(r.get(NEXT)["role"], "restart-now", "restart now stays on offer")
+
+    def test_2_local_wim_through_the_index_window(self):
+        """A local WIM: the open-file dialog, the index window listing the
+        file's images with wimlib's sizes, the second image picked by a
+        click; the image copied into the work directory, task 3 with that
+        index."""
+        prog = self.prog
+        self.start_on_the_system_step()
+        self.wait_catalogue_list()
+        windows_path = self.pick_local(self.wim)
+        r = prog.wait(lambda r: "index" in r.data and len(r.data["index"]["rows"]) == 3, 60, "the index window")
+        index = r.data["index"]
+        self.assertEqual([row["texts"][3] for row in index["rows"]], wim_sizes(self.wim))
+        self.assertEqual([row["texts"][1] for row in index["rows"]], ["Home", "Pro", "Ultimate"])
+        self.assertEqual(index["selected"], -1)
+        left, top, right, bottom = index["rows"][1]["rect"]
+        prog.click_at((left + right) // 2, (top + bottom) // 2)
+        r = prog.wait(lambda r: r.data.get("index", {}).get("selected") == 1, 10, "the second row selected")
+        self.shot("reinstall-index.png")
+        left, top, right, bottom = r.data["index"]["ok"]
+        prog.click_at((left + right) // 2, (top + bottom) // 2)
+        r = prog.wait(lambda r: "index" not in r.data and r.text(CHOICE) == "已选择：" + windows_path, 10,
+                      "the index window to close with the choice")
+
+        prog.click(NEXT)
+        self.wait_countdown()
+        t = self.assert_handed_off("3", "three.wim")
+        self.assertEqual(t.get("Index"), "2")
+        with open(self.wim, "rb") as a, open(os.path.join(self.work_dir, "three.wim"), "rb") as b:
+            self.assertTrue(a.read() == b.read(), "the copy in the work directory differs")
+        self.assertIn("mode=0", read_gbk(os.path.join(self.work_dir, "MV_OSR.log")))
+
+    def test_3_local_ghost_image_is_task_one_without_index_window(self):
+        prog = self.prog
+        self.start_on_the_system_step()
+        self.wait_catalogue_list()
+        windows_path = self.pick_local(self.gho)
+        r = prog.wait(lambda r: r.text(CHOICE) == "已选择：" + windows_path, 20, "the Ghost image chosen")
+        self.assertNotIn("index", r.data)
+        prog.click(NEXT)
+        self.wait_countdown()
+        t = self.assert_handed_off("1", "ghost.gho")
+        self.assertNotIn("Index", t)
+        with open(self.gho, "rb") as a, open(os.path.join(self.work_dir, "ghost.gho"), "rb") as b:
+            self.assertTrue(a.read() == b.read(), "the copy in the work directory differs")
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--display", type=int, help="X display number (default: the first free one from 60)")
+    parser.add_argument("--wintool", required=True)
+    parser.add_argument("--regedit", required=True, help="a regedit.exe with an NT6 version")
+    parser.add_argument("--screens", help="copy the screenshots here")
+    parser.add_argument("--service-host", default="http://127.0.0.1:18080",
+                        help="the service host the program was built for (the demo host serves it)")
+    ARGS, rest = parser.parse_known_args()
+    if mvwine.loader_for(ARGS.exe) == mvwine.WINE32 and not mvwine.can_run_32bit():
+        print("this machine cannot run 32-bit programs (no IA32 emulation): skipped")
+        return SKIPPED
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
