@@ -360,19 +360,15 @@ class Backup(unittest.TestCase):
             self.assertTrue(box["Text"].endswith("还原点名称：E:\\\\backup\\\\editions.wim"), box["Text"])
             box = boxes.answer("确认还原镜像文件：", "是")
             self.assertEqual(box["Text"], "请再次确认您选择镜像文件： E:\\\\backup\\\\editions.wim")
-            rc, fields = prog.tool("winrects", "MV_OSR_IndexWindow", "30000")
-            self.assertEqual(rc, 0, fields)
-            deadline = time.time() + 20
-            while "Item101.2" not in fields and time.time() < deadline:
-                time.sleep(0.3)
-                rc, fields = prog.tool("winrects", "MV_OSR_IndexWindow", "5000")
-            self.assertIn("Item101.2", fields, "three images listed")
-            self.assertNotIn("Item101.3", fields)
+            r = prog.wait(lambda r: "index" in r.data and len(r.data["index"]["rows"]) == 3, 60, "the index window")
+            self.assertEqual([row["texts"][1] for row in r.data["index"]["rows"]],
+                             ["Windows 10 Home", "Windows 10 Pro", "Windows 10 Education"])
             self.assertFalse(os.path.exists(task_file), "nothing written before an image is chosen")
-            l, t, rr, b = (int(v) for v in fields["Item101.2"].split(","))
-            prog.click_at((l + rr) // 2, (t + b) // 2)
-            l, t, rr, b = (int(v) for v in fields["Child102"].split("|")[1].split(","))
-            prog.click_at((l + rr) // 2, (t + b) // 2)
+            left, top, right, bottom = r.data["index"]["rows"][2]["rect"]
+            prog.click_at((left + right) // 2, (top + bottom) // 2)
+            r = prog.wait(lambda r: r.data.get("index", {}).get("selected") == 2, 10, "the third image selected")
+            left, top, right, bottom = r.data["index"]["ok"]
+            prog.click_at((left + right) // 2, (top + bottom) // 2)
             r = prog.wait(lambda r: r.shown(NOTICE), 120, "the restart notice")
             self.assertEqual(prog.wait_exit(60), 0)
             task = read_task(prog)

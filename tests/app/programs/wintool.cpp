@@ -14,14 +14,9 @@
 //                                    begins with it (boxes list theirs as Buttons=)
 //   wintool filebox TITLE MS PATH    waits for an open-file dialog with that title,
 //                                    types PATH as the file name and opens it
-//   wintool winrects CLASS MS        waits for a visible top-level window of the
-//                                    class; prints the screen rectangles of its
-//                                    children (Child<id>=class|l,t,r,b) and of
-//                                    every item of its list views (Item<id>.<n>=...)
 // Exit status 0 on success, 1 when not found / on time-out, 2 on bad usage.
 #include <windows.h>
 
-#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -168,43 +163,6 @@ BOOL CALLBACK FindEdit(HWND w, LPARAM arg) {
   return TRUE;
 }
 
-std::string RectText(const RECT& r) {
-  return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
-         std::to_string(r.bottom);
-}
-
-// The rectangles of a list view's items, read through a buffer in the
-// list's own process (its messages take pointers there).
-void ListItemRects(HWND list, int id) {
-  const int n = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-  DWORD pid = 0;
-  GetWindowThreadProcessId(list, &pid);
-  HANDLE proc = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-  if (!proc) return;
-  void* remote = VirtualAllocEx(proc, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
-  for (int i = 0; remote && i < n; ++i) {
-    RECT r = {LVIR_BOUNDS, 0, 0, 0};
-    SIZE_T done = 0;
-    if (!WriteProcessMemory(proc, remote, &r, sizeof r, &done)) break;
-    if (!SendMessageW(list, LVM_GETITEMRECT, i, reinterpret_cast<LPARAM>(remote))) continue;
-    if (!ReadProcessMemory(proc, remote, &r, sizeof r, &done)) break;
-    MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&r), 2);
-    Out("Item" + std::to_string(id) + "." + std::to_string(i) + "=" + RectText(r));
-  }
-  if (remote) VirtualFreeEx(proc, remote, 0, MEM_RELEASE);
-  CloseHandle(proc);
-}
-
-BOOL CALLBACK ChildRect(HWND w, LPARAM) {
-  if (!IsWindowVisible(w)) return TRUE;
-  RECT r;
-  GetWindowRect(w, &r);
-  const int id = GetDlgCtrlID(w);
-  Out("Child" + std::to_string(id) + "=" + Utf8(ClassOf(w)) + "|" + RectText(r));
-  if (ClassOf(w) == WC_LISTVIEWW) ListItemRects(w, id);
-  return TRUE;
-}
-
 }  // namespace
 
 int wmain() {
@@ -226,7 +184,7 @@ int wmain() {
   if (argc < 4) return 2;
   DWORD ms = wcstoul(argv[3], nullptr, 10);
   Search s;
-  if (cmd == L"waitwin" || cmd == L"winrects") {
+  if (cmd == L"waitwin") {
     s.cls = argv[2];
     if (argc > 4) s.caption = argv[4];
   } else if (cmd == L"waitbox" || cmd == L"pressbox" || cmd == L"filebox") {
@@ -246,11 +204,6 @@ int wmain() {
   Out("Title=" + Utf8(Escape(WindowText(w))));
   Out("Size=" + std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top));
   Out("Style=" + std::to_string(static_cast<unsigned long>(GetWindowLongW(w, GWL_STYLE))));
-  if (cmd == L"winrects") {
-    Out("Window=" + RectText(r));
-    EnumChildWindows(w, ChildRect, 0);
-    return 0;
-  }
   if (s.box) {
     HWND owner = GetWindow(w, GW_OWNER);
     Out("Text=" + Utf8(Escape(BoxText(w))));
