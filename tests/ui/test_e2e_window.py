@@ -27,6 +27,9 @@ NAV = [("图形按钮_一键装机", 0), ("图形按钮_备份还原", 1), ("图
 # A component that only its page shows, per page of the page host.
 ON_PAGE = {0: "图形按钮_下一步", 1: "超级列表框1", 2: "超文本浏览框2", 3: "标签_PE下载状态", 4: "超文本浏览框_PE工具箱"}
 OFFLINE_QUESTION = "经环境安装检测，您电脑未联网，建议联网后重装系统。或直接安装本地备份的系统"
+SURVEY_DONE = "各安装环境检测完毕，点击下一步进行安装。"
+SURVEY_LINES = [r"^电脑型号：.+ (台式机电脑|笔记本电脑)$", r"^操作系统：", r"^系统盘符：[A-Z]:\\$",
+                r"^固件模式：(BIOS|UEFI) \+ ", r"^处理器：.+", r"^主板：.+", r"^内存：\d+\.\d GB$", r"^硬盘：.+"]
 OFFLINE_STATUS = "您电脑未联网，建议联网后重装系统。"
 ON_STEP = {0: "标签8", 1: "选择框_全选", 2: "超文本浏览框1", 3: "标签_下载状态", 4: "标签_系统安装"}
 
@@ -139,9 +142,15 @@ class Window(unittest.TestCase):
         finally:
             demo_host.start(self.host_out, ARGS.service_host)
 
-    def test_menu_about_window_and_close_request(self):
+    def test_survey_lines_then_menu_about_window_and_close_request(self):
         with self.program("close") as prog:
-            r = prog.start()
+            prog.start()
+            # Step 0's survey fills its eight lines and, online, enables next.
+            r = prog.wait(lambda r: r.text("标签_检测状态") == SURVEY_DONE and r.get("图形按钮_下一步")["enabled"],
+                          120, "the survey to end")
+            lines = [r.text("标签%d" % n) for n in range(8, 16)]
+            for line, shape in zip(lines, SURVEY_LINES):
+                self.assertRegex(line, shape)
             # The menu opens below its button; its second item opens the about
             # window over the main window, and Esc closes it again.
             prog.click("图形按钮_菜单")
