@@ -42,3 +42,28 @@ function(mv_add_gtest)
   add_test(NAME ${MV_ARCH}.${T_NAME} COMMAND ${T_NAME} --gtest_brief=1)
   set_tests_properties(${MV_ARCH}.${T_NAME} PROPERTIES LABELS "${MV_ARCH};${T_LABELS}" TIMEOUT 600)
 endfunction()
+
+# The program the Wine tests of the real program run: the 32-bit release exe;
+# the 64-bit build of the same sources where 32-bit programs cannot run.
+function(mv_program_under_test OUT)
+  if(MV_ARCH STREQUAL "win32")
+    set(${OUT} ${MV_DIST_DIR}/MV_OSR.exe PARENT_SCOPE)
+  else()
+    set(${OUT} $<TARGET_FILE:MV_OSR> PARENT_SCOPE)
+  endif()
+endfunction()
+
+# mv_add_window_test(NAME name SCRIPT script.py WORK folder)
+# An end-to-end script that drives the real program through its own window
+# under Wine (tests/e2e/mvwine.py), with the demo service host on its fixed
+# port: such tests run one at a time.
+function(mv_add_window_test)
+  cmake_parse_arguments(T "" "NAME;SCRIPT;WORK" "" ${ARGN})
+  mv_program_under_test(_exe)
+  add_test(NAME ${MV_ARCH}.${T_NAME}
+    COMMAND python3 ${T_SCRIPT} --exe ${_exe} --work ${CMAKE_BINARY_DIR}/${T_WORK}
+            --wintool $<TARGET_FILE:mv_test_wintool> --service-host ${MV_SERVICE_HOST}
+            --regedit $<TARGET_FILE:regedit_v6>)
+  set_tests_properties(${MV_ARCH}.${T_NAME} PROPERTIES LABELS "${MV_ARCH};wine" TIMEOUT 900 SKIP_RETURN_CODE 77
+                       RUN_SERIAL ON)
+endfunction()

@@ -10,7 +10,6 @@ once in the middle of a large file.
                        [--display N] [--screens DIR]
 
 --screens also saves the two pictures of the README there."""
-import argparse
 import contextlib
 import datetime
 import hashlib
@@ -26,11 +25,8 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 import mvwine  # noqa: E402
-sys.path.insert(0, os.path.join(HERE, "..", "..", "demo"))
-import host as demo_host  # noqa: E402
 
 ARGS = None
-SKIPPED = 77  # ctest's SKIP_RETURN_CODE
 PAGES = "选择夹1"
 WIZARD = "选择夹_一键装机"
 LIST = "超级列表框1"
@@ -120,18 +116,7 @@ class Boxes:
         return fields
 
 
-class Backup(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.host_out = os.path.join(os.path.abspath(ARGS.work), "service-host")
-        demo_host.start(cls.host_out, ARGS.service_host)
-        cls.display = mvwine.Display(ARGS.display).__enter__()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.display.__exit__()
-        demo_host.stop(cls.host_out)
-
+class Backup(mvwine.StagedCase):
     @staticmethod
     @contextlib.contextmanager
     def shot_on_failure(prog):
@@ -144,22 +129,13 @@ class Backup(unittest.TestCase):
             raise
 
     def program(self, name, drives, nt6=False):
-        env = {}
-        if nt6:
-            # The hand-off must see Windows 7 or later: Wine's own regedit
-            # says 5.2; its version is read from the file only when told to.
-            env["WINEDLLOVERRIDES"] = "mscoree,mshtml=;regedit.exe=n,b"
+        env = dict(mvwine.NT6_ENV) if nt6 else {}
         return mvwine.Program(ARGS.exe, ARGS.work, self.display, drives=drives, env=env, wintool=ARGS.wintool,
                               name=name)
 
     @staticmethod
     def nt6_regedit(prog):
-        for folder in ("windows", os.path.join("windows", "syswow64")):
-            target = os.path.join(prog.prefix, "drive_c", folder, "regedit.exe")
-            if os.path.isdir(os.path.dirname(target)):
-                if os.path.lexists(target):
-                    os.remove(target)
-                shutil.copy2(ARGS.regedit, target)
+        mvwine.make_nt6(prog.prefix, ARGS.regedit)
 
     # ---- the list through the window
     def rows(self, r):
@@ -484,19 +460,8 @@ class Backup(unittest.TestCase):
 
 def main():
     global ARGS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--work", required=True)
-    parser.add_argument("--wintool", required=True)
-    parser.add_argument("--regedit", required=True, help="a regedit.exe with an NT6 version")
-    parser.add_argument("--display", type=int, help="X display number (default: the first free one from 60)")
-    parser.add_argument("--screens", help="also save the README's pictures here")
-    parser.add_argument("--service-host", default="http://127.0.0.1:18080",
-                        help="the service host the program was built for (the demo host serves it)")
-    ARGS, rest = parser.parse_known_args()
-    if mvwine.loader_for(ARGS.exe) == mvwine.WINE32 and not mvwine.can_run_32bit():
-        print("this machine cannot run 32-bit programs (no IA32 emulation): skipped")
-        return SKIPPED
+    ARGS, rest = mvwine.case_args(__doc__, required=("wintool", "regedit"))
+    mvwine.StagedCase.args = ARGS
     if ARGS.screens:
         ARGS.screens = os.path.abspath(ARGS.screens)
         os.makedirs(ARGS.screens, exist_ok=True)

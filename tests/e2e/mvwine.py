@@ -23,23 +23,114 @@ that opens a message box shows), "about" while the about window is open and
 "index" while the image index window is (rect, rows with rect and texts,
 ok, cancel, selected).
 """
+import argparse
 import json
 import os
 import shutil
 import signal
 import struct
 import subprocess
+import sys
 import time
+import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOP = os.path.normpath(os.path.join(HERE, "..", ".."))
+sys.path.insert(0, os.path.join(TOP, "demo"))
+import host as demo_host  # noqa: E402
 WINE32 = "/usr/lib/wine/wine"
 WINE64 = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
 
 
+SKIPPED = 77  # ctest's SKIP_RETURN_CODE
+
+
 class Failure(AssertionError):
     pass
+
+
+def case_args(description=None, required=()):
+    """The command line every end-to-end script takes; the names in required
+    must be given. Ends the script with ctest's skip code when the program's
+    loader cannot run on this machine. Returns (args, the rest for unittest)."""
+    parser = argparse.ArgumentParser(description=description)
+    parser.add_argument("--exe", required=True, help="the program (MV_OSR.exe)")
+    parser.add_argument("--work", required=True, help="the folder for the cases' prefixes and files")
+    parser.add_argument("--display", type=int, help="X display number (default: the first free one from 60)")
+    parser.add_argument("--wintool", help="the observer program (tests/app/programs/wintool.cpp)")
+    parser.add_argument("--regedit", help="a regedit.exe with an NT6 version (for the boot hand-off)")
+    parser.add_argument("--screens", help="also save the pictures of the README here")
+    parser.add_argument("--service-host", default="http://127.0.0.1:18080",
+                        help="the service host the program was built for (the demo host serves it)")
+    args, rest = parser.parse_known_args()
+    for name in required:
+        if not getattr(args, name):
+            parser.error("--%s is needed" % name.replace("_", "-"))
+    if loader_for(args.exe) == WINE32 and not can_run_32bit():
+        print("this machine cannot run 32-bit programs (no IA32 emulation): skipped")
+        sys.exit(SKIPPED)
+    return args, rest
+
+
+class Stage:
+    """What a class of end-to-end cases shares: the demo service host on the
+    address the program was built for (served from WORK/service-host; host
+    options such as rate= go to demo/host.py) and a private display."""
+
+    def __init__(self, args, **host_options):
+        self.args = args
+        self.host_options = host_options
+        self.host_out = os.path.join(os.path.abspath(args.work), "service-host")
+        self.display = None
+
+    def start_service(self):
+        demo_host.start(self.host_out, self.args.service_host, **self.host_options)
+
+    def stop_service(self):
+        demo_host.stop(self.host_out)
+
+    def __enter__(self):
+        self.start_service()
+        self.display = Display(self.args.display).__enter__()
+        return self
+
+    def __exit__(self, *exc):
+        if self.display:
+            self.display.__exit__()
+        self.stop_service()
+
+
+class StagedCase(unittest.TestCase):
+    """Cases that share one Stage: the script sets StagedCase.args to what
+    case_args returned before unittest runs them."""
+    args = None
+    host_options = {}
+
+    @classmethod
+    def setUpClass(cls):
+        cls.stage = Stage(cls.args, **cls.host_options).__enter__()
+        cls.display = cls.stage.display
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.stage.__exit__()
+
+
+# The hand-off must see Windows 7 or later: Wine's own regedit says 5.2 (the XP
+# path), and Wine reads a version from the file only when told to load it.
+NT6_ENV = {"WINEDLLOVERRIDES": "mscoree,mshtml=;regedit.exe=n,b"}
+
+
+def make_nt6(prefix, regedit):
+    """Puts a regedit.exe with an NT6 version into the prefix's system folders
+    (run the program with NT6_ENV)."""
+    for folder in ("windows", os.path.join("windows", "syswow64")):
+        target = os.path.join(prefix, "drive_c", folder, "regedit.exe")
+        if os.path.isdir(os.path.dirname(target)):
+            if os.path.lexists(target):
+                os.remove(target)
+            shutil.copy2(regedit, target)
 
 
 def pe_is_64bit(path):

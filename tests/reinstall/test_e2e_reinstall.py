@@ -12,7 +12,6 @@ The prefix looks like Windows 7 to the hand-off (a regedit with an NT6
 version), its physical drive 0 is a GPT disk image made with sfdisk whose
 basic data partition carries the volume serial of C:, E: holds the local
 images. --screens copies the screenshots taken on the way there."""
-import argparse
 import os
 import re
 import shutil
@@ -29,7 +28,6 @@ sys.path.insert(0, os.path.join(TOP, "demo"))
 import host as demo_host  # noqa: E402
 
 ARGS = None
-SKIPPED = 77  # ctest's SKIP_RETURN_CODE
 WIZARD = "选择夹_一键装机"
 NEXT, BACK = "图形按钮_下一步", "图形按钮_上一步"
 CATALOGUE = "超文本浏览框1"
@@ -136,26 +134,19 @@ class Reinstall(unittest.TestCase):
         cls.shots = os.path.join(work, "screens")
         os.makedirs(cls.shots, exist_ok=True)
         # The service host, with the catalogue's first image big and slow.
-        cls.host_out = os.path.join(work, "service-host")
+        cls.stage = mvwine.Stage(ARGS, rate=SLOW_RATE)
+        cls.host_out = cls.stage.host_out
         cat = demo_host.load_catalogue(os.path.join(TOP, "demo", "catalogue.json"))
         cls.slow_file = cat["images"][0]["file"]
         cls.served = os.path.join(cls.host_out, "www", "images", cls.slow_file)
         make_slow_image(cls.served)
-        demo_host.start(cls.host_out, ARGS.service_host, rate=SLOW_RATE)
-        cls.display = mvwine.Display(ARGS.display).__enter__()
+        cls.display = cls.stage.__enter__().display
         # One prefix for the three cases (the program starts afresh in each).
-        env = {"WINEDLLOVERRIDES": "mscoree,mshtml=;regedit.exe=n,b"}
+        env = dict(mvwine.NT6_ENV)
         cls.prog = mvwine.Program(ARGS.exe, work, cls.display, wintool=ARGS.wintool, name="prefix",
                                   drives={"d": "hd", "e": "hd"}, env=env).__enter__()
         prefix = cls.prog.prefix
-        # Windows 7 to the hand-off: Wine answers version queries for regedit
-        # from its built-in one (5.2, the XP path) unless told to load the file.
-        for folder in ("windows", os.path.join("windows", "syswow64")):
-            target = os.path.join(prefix, "drive_c", folder, "regedit.exe")
-            if os.path.isdir(os.path.dirname(target)):
-                if os.path.lexists(target):
-                    os.remove(target)
-                shutil.copy2(ARGS.regedit, target)
+        mvwine.make_nt6(prefix, ARGS.regedit)
         # A partitioned disk: the listing tool reads its table, and finds C:
         # on the partition with C:'s serial number.
         images = os.path.join(work, "disk")
@@ -175,8 +166,7 @@ class Reinstall(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.prog.__exit__()
-        cls.display.__exit__()
-        demo_host.stop(cls.host_out)
+        cls.stage.__exit__()
         if ARGS.screens:
             os.makedirs(ARGS.screens, exist_ok=True)
             for name in sorted(os.listdir(cls.shots)):
@@ -388,19 +378,7 @@ class Reinstall(unittest.TestCase):
 
 def main():
     global ARGS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--work", required=True)
-    parser.add_argument("--display", type=int, help="X display number (default: the first free one from 60)")
-    parser.add_argument("--wintool", required=True)
-    parser.add_argument("--regedit", required=True, help="a regedit.exe with an NT6 version")
-    parser.add_argument("--screens", help="copy the screenshots here")
-    parser.add_argument("--service-host", default="http://127.0.0.1:18080",
-                        help="the service host the program was built for (the demo host serves it)")
-    ARGS, rest = parser.parse_known_args()
-    if mvwine.loader_for(ARGS.exe) == mvwine.WINE32 and not mvwine.can_run_32bit():
-        print("this machine cannot run 32-bit programs (no IA32 emulation): skipped")
-        return SKIPPED
+    ARGS, rest = mvwine.case_args(__doc__, required=("wintool", "regedit"))
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
 
 

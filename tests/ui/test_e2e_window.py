@@ -6,7 +6,6 @@ xdotool at the positions the program reports.
                        [--screens DIR]
 
 --screens also saves a screenshot of every page and wizard step there."""
-import argparse
 import os
 import subprocess
 import sys
@@ -16,11 +15,8 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 import mvwine  # noqa: E402
-sys.path.insert(0, os.path.join(HERE, "..", "..", "demo"))
-import host as demo_host  # noqa: E402
 
 ARGS = None
-SKIPPED = 77  # ctest's SKIP_RETURN_CODE
 PAGES = "选择夹1"
 WIZARD = "选择夹_一键装机"
 NAV = [("图形按钮_一键装机", 0), ("图形按钮_备份还原", 1), ("图形按钮_软件大全", 2), ("图形按钮_PE工具箱", 4)]
@@ -42,19 +38,9 @@ def pixel(path, x, y):
     return tuple(int(float(v)) for v in inner.split(",")[:3])
 
 
-class Window(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        # The service host the program was built for, so that the survey of
-        # step 0 finds the network and asks no offline question.
-        cls.host_out = os.path.join(os.path.abspath(ARGS.work), "service-host")
-        demo_host.start(cls.host_out, ARGS.service_host)
-        cls.display = mvwine.Display(ARGS.display).__enter__()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.display.__exit__()
-        demo_host.stop(cls.host_out)
+class Window(mvwine.StagedCase):
+    """With the service host the program was built for, so that the survey of
+    step 0 finds the network and asks no offline question."""
 
     def program(self, name, **kw):
         return mvwine.Program(ARGS.exe, ARGS.work, self.display, wintool=ARGS.wintool, name=name, **kw)
@@ -120,7 +106,7 @@ class Window(unittest.TestCase):
         shows the backup page (the local images), "退出" ends the program."""
         if not ARGS.wintool:
             self.skipTest("no observer program given")
-        demo_host.stop(self.host_out)
+        self.stage.stop_service()
         try:
             with self.program("offline") as prog:
                 prog.start(startup_timeout=5)
@@ -140,7 +126,7 @@ class Window(unittest.TestCase):
                 self.assertIsNotNone(box, "no offline question with a 退出 button")
                 self.assertEqual(prog.wait_exit(60), 0)
         finally:
-            demo_host.start(self.host_out, ARGS.service_host)
+            self.stage.start_service()
 
     def test_survey_lines_then_menu_about_window_and_close_request(self):
         with self.program("close") as prog:
@@ -197,18 +183,8 @@ def screens(out_dir):
 
 def main():
     global ARGS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--work", required=True)
-    parser.add_argument("--display", type=int, help="X display number (default: the first free one from 60)")
-    parser.add_argument("--wintool")
-    parser.add_argument("--screens")
-    parser.add_argument("--service-host", default="http://127.0.0.1:18080",
-                        help="the service host the program was built for (the demo host serves it)")
-    ARGS, rest = parser.parse_known_args()
-    if mvwine.loader_for(ARGS.exe) == mvwine.WINE32 and not mvwine.can_run_32bit():
-        print("this machine cannot run 32-bit programs (no IA32 emulation): skipped")
-        return SKIPPED
+    ARGS, rest = mvwine.case_args(__doc__)
+    mvwine.StagedCase.args = ARGS
     if ARGS.screens:
         screens(ARGS.screens)
         return 0
