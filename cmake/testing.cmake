@@ -60,10 +60,14 @@ endfunction()
 function(mv_add_window_test)
   cmake_parse_arguments(T "" "NAME;SCRIPT;WORK" "" ${ARGN})
   mv_program_under_test(_exe)
+  set(_more)
+  if(NOT TARGET wimlib_exe)
+    list(APPEND _more --stand-in-wim-tool)
+  endif()
   add_test(NAME ${MV_ARCH}.${T_NAME}
     COMMAND python3 ${T_SCRIPT} --exe ${_exe} --work ${CMAKE_BINARY_DIR}/${T_WORK}
             --wintool $<TARGET_FILE:mv_test_wintool> --service-host ${MV_SERVICE_HOST}
-            --regedit $<TARGET_FILE:regedit_v6>)
+            --regedit $<TARGET_FILE:regedit_v6> ${_more})
   set_tests_properties(${MV_ARCH}.${T_NAME} PROPERTIES LABELS "${MV_ARCH};wine" TIMEOUT 900 SKIP_RETURN_CODE 77
                        RUN_SERIAL ON)
 endfunction()

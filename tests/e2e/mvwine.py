@@ -63,6 +63,9 @@ def case_args(description=None, required=()):
     parser.add_argument("--screens", help="also save the pictures of the README here")
     parser.add_argument("--service-host", default="http://127.0.0.1:18080",
                         help="the service host the program was built for (the demo host serves it)")
+    parser.add_argument("--stand-in-wim-tool", action="store_true",
+                        help="the program carries the WIM tool's stand-in (no wimlib source at build time): "
+                             "what needs the image index window's list is not checked")
     args, rest = parser.parse_known_args()
     for name in required:
         if not getattr(args, name):

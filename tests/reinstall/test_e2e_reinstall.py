@@ -335,6 +335,8 @@ class Reinstall(unittest.TestCase):
         file's images with wimlib's sizes, the second image picked by a
         click; the image copied into the work directory, task 3 with that
         index."""
+        if ARGS.stand_in_wim_tool:
+            self.skipTest("the program carries the WIM tool's stand-in")
         prog = self.prog
         self.start_on_the_system_step()
         self.wait_catalogue_list()
