@@ -64,7 +64,8 @@ struct Builder {
     AddLabel(track, r, Label::Size::kSmall, kTextDark, DT_LEFT, host, page)->WithBackground(kTrack);
     AddLabel(fill, r, Label::Size::kSmall, kTextDark, DT_LEFT, host, page)->WithBackground(kGreen);
     if (model.Width(fill) == 0) model.SetWidth(fill, 1);
-    // The progress routines size the fill from the track's width.
+    // The progress routines (download, PE, survey, data backup) size the
+    // fill from the track's width.
     if (model.Width(track) == 0) model.SetWidth(track, r.right - r.left);
   }
   void AddBrowser(const std::string& name, RECT r, const std::string& host, int page) {
@@ -151,10 +152,8 @@ void LayOutMainWindow(MainWindow& window, WindowModel& model) {
   b.AddLabel(n::kDetectStatusLabel, RECT{176, 446, W - 150, 470}, L::kSmall, kTextSoft, DT_LEFT, wizard,
              n::kStepEnvironment, "正在检测电脑环境，请稍候...");
   // The bar: a fill label over a track label whose width the survey reads.
-  const bool track_fresh = b.Fresh(n::kDetectProgressTrack);
   b.AddLabelBar(n::kDetectProgressTrack, n::kDetectProgressBar, RECT{150, 478, W - 150, 490}, wizard,
                 n::kStepEnvironment);
-  if (track_fresh) model.SetWidth(n::kDetectProgressTrack, (W - 150) - 150);
   b.AddButton(n::kDetectProceedButton, RECT{150, 502, 250, 532}, "开始检测", S::kPlain, "plain", wizard,
               n::kStepEnvironment);
   b.AddButton(n::kDetectAgainButton, RECT{260, 502, 360, 532}, "重新检测", S::kPlain, "plain", wizard,
@@ -187,9 +186,7 @@ void LayOutMainWindow(MainWindow& window, WindowModel& model) {
              n::kStepProgress);
   // The data backup's bar: a track (its width is the full width) and the
   // fill over it, whose width the backup sets.
-  const bool data_track_fresh = b.Fresh(n::kDataBackupBar1);
   b.AddLabelBar(n::kDataBackupBar1, n::kDataBackupBar2, RECT{150, 214, W - 150, 228}, wizard, n::kStepProgress);
-  if (data_track_fresh) model.SetWidth(n::kDataBackupBar1, (W - 150) - 150);
   b.AddButton(n::kDataBackupCancel, RECT{W - 250, 256, W - 150, 284}, "取消备份", S::kPlain, "plain", wizard,
               n::kStepProgress);
   const auto& dp = dl::kDownloadPage;
