@@ -35,11 +35,6 @@ NOTICE = "标签_备份恢复重启提示"
 DOCS_ITEMS = ["选择框_我的文档", "选择框_收藏夹", "选择框_桌面", "选择框_驱动"]
 
 
-def survey_done(r):
-    return (r.text("标签8").startswith("电脑型号：") and "正在获取" not in r.text("标签15")
-            and r.get("图形按钮_下一步")["enabled"])
-
-
 def write(path, data):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
@@ -68,18 +63,6 @@ def tree(root):
         for n in names:
             files[os.path.normpath(os.path.join(rel, n))] = os.path.join(top, n)
     return files, folders
-
-
-def read_task(prog):
-    path = os.path.join(prog.prefix, "drive_c", "WinPE", "DaVidAZ.INI")
-    with open(path, "rb") as f:
-        text = f.read().decode("gbk")
-    values = {}
-    for line in text.splitlines():
-        k, sep, v = line.partition("=")
-        if sep:
-            values.setdefault(k.strip(), v.strip())
-    return values
 
 
 class Boxes:
@@ -197,7 +180,7 @@ class Backup(mvwine.StagedCase):
             prog.start()
             boxes = Boxes(prog)
             # The survey of the first step holds the window thread now and then.
-            prog.wait(survey_done, 120, "the survey to end")
+            prog.wait_survey()
             prog.click("图形按钮_备份还原")
             r = self.wait_search(prog, len(listed))
             rows = self.rows(r)
@@ -305,7 +288,7 @@ class Backup(mvwine.StagedCase):
             # Ten seconds of notice, then the restart ends the program.
             self.assertGreater(time.time() - noticed, 8.5)
             after = datetime.datetime.now()
-            task = read_task(prog)
+            task = prog.pe_task()
             self.assertEqual(task["task"], "4")
             m = re.match(r"^\\MV_OSR\\os_bak\\OS_Bak(\d{14})\.WIM$", task["FilePtah"])
             self.assertIsNotNone(m, task["FilePtah"])
@@ -328,7 +311,7 @@ class Backup(mvwine.StagedCase):
                 return
             os.remove(task_file)
             prog.start()
-            prog.wait(survey_done, 120, "the survey to end")
+            prog.wait_survey()
             prog.click("图形按钮_备份还原")
             r = prog.wait(lambda r: any(row[1] == "E:\\backup\\editions.wim" for row in self.rows(r))
                           and not r.shown("标签_搜索状态"), 60, "the restore points")
@@ -350,7 +333,7 @@ class Backup(mvwine.StagedCase):
             prog.click_at((left + right) // 2, (top + bottom) // 2)
             r = prog.wait(lambda r: r.shown(NOTICE), 120, "the restart notice")
             self.assertEqual(prog.wait_exit(60), 0)
-            task = read_task(prog)
+            task = prog.pe_task()
             self.assertEqual(task["task"], "3")
             self.assertEqual(task["Index"], "3")
             # The task names the restore point where it lies (its drive

@@ -50,6 +50,24 @@ class Failure(AssertionError):
     pass
 
 
+def read_gbk(path):
+    with open(path, "rb") as f:
+        return f.read().decode("gbk")
+
+
+def ini_section(text, section):
+    """Keys of one INI section of a text (names as written)."""
+    out, inside = {}, False
+    for line in text.splitlines():
+        line = line.strip()
+        if line.startswith("["):
+            inside = line[1:-1].lower() == section.lower()
+        elif inside and "=" in line:
+            k, _, v = line.partition("=")
+            out[k] = v
+    return out
+
+
 def case_args(description=None, required=()):
     """The command line every end-to-end script takes; the names in required
     must be given. Ends the script with ctest's skip code when the program's
@@ -363,6 +381,16 @@ class Program:
             time.sleep(0.1)
         raise Failure("timed out waiting for %s; last report: %s" % (
             what, json.dumps(last.data, ensure_ascii=False)[:3000] if last else None))
+
+    def wait_survey(self, timeout=120):
+        """Waits until step 0's survey has ended online: its lines filled,
+        next enabled. Returns that report."""
+        return self.wait(lambda r: r.text("标签8").startswith("电脑型号：") and "正在获取" not in r.text("标签15")
+                         and r.get("图形按钮_下一步")["enabled"], timeout, "the survey to end")
+
+    def pe_task(self):
+        """The keys of the PE task file (C:\\WinPE\\DaVidAZ.INI)."""
+        return ini_section(read_gbk(os.path.join(self.prefix, "drive_c", "WinPE", "DaVidAZ.INI")), "SYSTEM")
 
     def wait_shown(self, name, timeout=60):
         return self.wait(lambda r: r.shown(name), timeout, "%s to be shown" % name)

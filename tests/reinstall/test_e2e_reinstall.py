@@ -54,24 +54,6 @@ def run(*argv, **kw):
     return subprocess.run(list(argv), check=True, stdout=subprocess.PIPE, timeout=600, **kw).stdout.decode()
 
 
-def read_gbk(path):
-    with open(path, "rb") as f:
-        return f.read().decode("gbk")
-
-
-def ini_section(text, section):
-    """Keys of one INI section (names as written)."""
-    out, inside = {}, False
-    for line in text.splitlines():
-        line = line.strip()
-        if line.startswith("["):
-            inside = line[1:-1].lower() == section.lower()
-        elif inside and "=" in line:
-            k, _, v = line.partition("=")
-            out[k] = v
-    return out
-
-
 def wim_sizes(path):
     """Each image's TOTALBYTES as wimlib-imagex info tells it, in the index
     window's form: gibibytes with two decimals and " GB"."""
@@ -191,8 +173,7 @@ class Reinstall(unittest.TestCase):
         shutil.rmtree(self.winpe, ignore_errors=True)
         prog = self.prog
         prog.start()
-        r = prog.wait(lambda r: r.text("标签8").startswith("电脑型号：") and "正在获取" not in r.text("标签15")
-                      and r.get(NEXT)["enabled"], 120, "the survey to end")
+        r = prog.wait_survey()
         # The listing tool read the disk: the firmware line ends in its style.
         self.assertEqual(r.text("标签11"), "固件模式：BIOS + GPT")
         for step in (1, 2):
@@ -230,14 +211,14 @@ class Reinstall(unittest.TestCase):
         return r, int(COUNTING.match(r.text(COUNTDOWN)).group(1))
 
     def task_file(self):
-        return ini_section(read_gbk(os.path.join(self.winpe, "DaVidAZ.INI")), "SYSTEM")
+        return self.prog.pe_task()
 
     def config_file_name(self):
-        return ini_section(read_gbk(os.path.join(self.work_dir, "config.ini")), "info").get("FileName")
+        return mvwine.ini_section(mvwine.read_gbk(os.path.join(self.work_dir, "config.ini")), "info").get("FileName")
 
     def pe_entries(self):
         """The boot stand-in's store: the loader entries booting the RAM-disk PE."""
-        store = read_gbk(os.path.join(self.work_dir, "tools", "bcdstore.txt"))
+        store = mvwine.read_gbk(os.path.join(self.work_dir, "tools", "bcdstore.txt"))
         return re.findall(r"ramdisk=\[C:\]\\WinPE\\boot\.wim", store, re.I)
 
     def assert_handed_off(self, task, image_name):
@@ -250,7 +231,7 @@ class Reinstall(unittest.TestCase):
         # command interpreter's version picks: Wine's cmd.exe carries no
         # version, which counts as older than 6.1, so the x86 page.
         pe_name = demo_host.load_catalogue(os.path.join(TOP, "demo", "catalogue.json"))["pe"]["win10x86"]
-        log = read_gbk(os.path.join(self.work_dir, "MV_OSR.log"))
+        log = mvwine.read_gbk(os.path.join(self.work_dir, "MV_OSR.log"))
         self.assertIn("PE下载地址：%s/pe/%s&filename=%s&md5=" % (ARGS.service_host, pe_name, pe_name), log)
         with open(os.path.join(self.host_out, "www", "pe", pe_name), "rb") as f:
             served_pe = f.read()
@@ -298,7 +279,7 @@ class Reinstall(unittest.TestCase):
         self.shot("reinstall-countdown.png")
 
         # The downloads were checked; the image is the served one.
-        log = read_gbk(os.path.join(self.work_dir, "MV_OSR.log"))
+        log = mvwine.read_gbk(os.path.join(self.work_dir, "MV_OSR.log"))
         for line in ("云端系统本地副本：MD5校验通过", "云端PE本地副本：MD5值检验通过", "工作目录内PE文件已经安装到系统目录"):
             self.assertIn(line, log)
         with open(self.served, "rb") as a, open(os.path.join(self.work_dir, self.slow_file), "rb") as b:
@@ -361,7 +342,7 @@ class Reinstall(unittest.TestCase):
         self.assertEqual(t.get("Index"), "2")
         with open(self.wim, "rb") as a, open(os.path.join(self.work_dir, "three.wim"), "rb") as b:
             self.assertTrue(a.read() == b.read(), "the copy in the work directory differs")
-        self.assertIn("mode=0", read_gbk(os.path.join(self.work_dir, "MV_OSR.log")))
+        self.assertIn("mode=0", mvwine.read_gbk(os.path.join(self.work_dir, "MV_OSR.log")))
 
     def test_3_local_ghost_image_is_task_one_without_index_window(self):
         prog = self.prog
