@@ -18,6 +18,7 @@ PKGS=(
   libgtest-dev googletest python3
   locales ccache time
   libz-mingw-w64-dev libpng-dev
+  qemu-user wine32-preloader:i386 iproute2
 )
 
 # Tunables (the script's own test sets them; nobody else needs to).

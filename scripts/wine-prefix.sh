@@ -30,9 +30,10 @@ template=${MV_WINE_TEMPLATE:-$(cd "$(dirname "$0")/.." && pwd)/build/wine/templa
 # A prefix counts as made only when the system files of both loaders are
 # there: a wineboot cut short (a full disk, say) leaves one that fails later.
 # On a machine that cannot run 32-bit programs wineboot makes only the 64-bit
-# half, and only the 64-bit loader is used.
+# half, and only the 64-bit loader is used (under scripts/emulate-i386.sh
+# both halves are made).
 wow_files=()
-if "$(dirname "$0")/runs-32bit.sh"; then
+if [ -n "${MV_EMULATED_I386:-}" ] || "$(dirname "$0")/runs-32bit.sh"; then
   wow_files=(syswow64/kernel32.dll syswow64/sechost.dll syswow64/user32.dll)
 fi
 complete() {
