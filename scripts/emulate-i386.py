@@ -18,6 +18,12 @@ root, or a kernel that refuses the namespaces or a private binfmt_misc (before
 Linux 6.7). Without the preloader Wine probes the 32-bit address space one
 mapping at a time, which under the emulator takes about two minutes for every
 program start; with it a start takes under a second.
+
+A limit of the emulator (qemu 7.2): one descriptor table serves all threads of
+a process, so a 32-bit Wine thread that takes a signal after another thread
+started reloads that thread's %fs and dies ("qemu: uncaught target signal
+11"). Single-threaded programs and start-ups run; multi-threaded network work
+does not get far.
 """
 import ctypes
 import os
