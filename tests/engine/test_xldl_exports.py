@@ -22,13 +22,19 @@ import unittest
 ARGS = None
 
 
+def source_match(path, pattern, what):
+    """(the file's text, the first match of pattern in it)."""
+    with open(path, encoding="utf-8") as f:
+        text = f.read()
+    m = re.search(pattern, text, re.S)
+    if not m:
+        raise ValueError("no %s in %s" % (what, path))
+    return text, m
+
+
 def binding_names(engine_cpp):
     """(library name, export names in the order of EngineApi) from the source."""
-    with open(engine_cpp, encoding="utf-8") as f:
-        text = f.read()
-    m = re.search(r"kEngineExports\[(\d+)\]\s*=\s*\{(.*?)\};", text, re.S)
-    if not m:
-        raise ValueError("no kEngineExports table in %s" % engine_cpp)
+    text, m = source_match(engine_cpp, r"kEngineExports\[(\d+)\]\s*=\s*\{(.*?)\};", "kEngineExports table")
     names = re.findall(r'"([^"]*)"', m.group(2))
     if len(names) != int(m.group(1)):
         raise ValueError("kEngineExports declares %s names, lists %d" % (m.group(1), len(names)))
@@ -40,11 +46,7 @@ def binding_names(engine_cpp):
 
 def binding_argument_counts(engine_h):
     """The parameter count of each EngineApi entry, in order."""
-    with open(engine_h, encoding="utf-8") as f:
-        text = f.read()
-    m = re.search(r"struct EngineApi\s*\{(.*?)\};", text, re.S)
-    if not m:
-        raise ValueError("no struct EngineApi in %s" % engine_h)
+    _, m = source_match(engine_h, r"struct EngineApi\s*\{(.*?)\};", "struct EngineApi")
     counts = []
     for params in re.findall(r"\(MV_XL_CALL\s*\*\s*\w+\)\s*\(([^)]*)\)\s*;", m.group(1)):
         params = params.strip()
