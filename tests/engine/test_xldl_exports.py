@@ -105,7 +105,7 @@ def check(objdump, engine_cpp, engine_h, dll):
             problems.append("the binding resolves %r, which the DLL does not export" % name)
     for name in sorted(set(exports) - set(names)):
         problems.append("the DLL exports %r, which the binding does not resolve" % name)
-    wide = "pe-x86-64" in subprocess.run([objdump, "-f", dll], check=True, capture_output=True,
+    wide = "x86-64" in subprocess.run([objdump, "-f", dll], check=True, capture_output=True,
                                          text=True).stdout
     if not wide:
         for name, count in zip(names, counts):
