@@ -10,6 +10,7 @@
 #include "backup/data_backup.h"
 #include "backup/requests.h"
 #include "backup/restore_points.h"
+#include "boot/pe_task.h"
 #include "core/log.h"
 #include "core/startup.h"
 #include "core/state.h"
@@ -24,6 +25,8 @@ class BackupTest : public ::testing::Test {
   void SetUp() override {
     SetPlatform(&fake_);
     ResetProcessState();
+    // The partition listing's number for the system drive (the task file needs it).
+    SetSystemPartitionNumberSource([] { return Text("0:2"); });
     CloseLog();
     ClearStartupHooks();
     ui::ClearHandlers();
@@ -47,6 +50,7 @@ class BackupTest : public ::testing::Test {
   void TearDown() override {
     WaitBackupSearch(~0u);
     WaitDataBackup(~0u);
+    SetSystemPartitionNumberSource(nullptr);
     CloseLog();
     ClearStartupHooks();
     ui::ClearHandlers();
