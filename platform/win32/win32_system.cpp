@@ -413,9 +413,14 @@ Text Win32Platform::FormatTime(const LocalTime& t, const Text& pattern) {
 
 Bytes Win32Platform::FetchUrl(const Text& url) {
   Bytes body;
+  const DWORD start = ::GetTickCount();
   HINTERNET net = ::InternetOpenW(L"Mozilla/4.0 (compatible; MSIE 8.0)", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
                                   nullptr, 0);
   if (!net) return body;
+  // No single wait (connect, send, each read) outlasts the whole bound.
+  DWORD timeout = kFetchTimeoutMs;
+  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
+    ::InternetSetOptionW(net, option, &timeout, sizeof timeout);
   HINTERNET req = ::InternetOpenUrlW(net, Wide(url).c_str(), nullptr, 0,
                                      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
   if (req) {
@@ -428,13 +433,18 @@ Bytes Win32Platform::FetchUrl(const Text& url) {
     uint8_t buf[16384];
     DWORD got = 0;
     while (ok) {
-      if (!::InternetReadFile(req, buf, sizeof buf, &got)) {
+      if (::GetTickCount() - start >= kFetchTimeoutMs || !::InternetReadFile(req, buf, sizeof buf, &got)) {
         ok = false;
         break;
       }
       if (got == 0) break;
+      if (body.size() + got > kFetchLimitBytes) {
+        ok = false;
+        break;
+      }
       body.insert(body.end(), buf, buf + got);
     }
+    if (ok && ::GetTickCount() - start >= kFetchTimeoutMs) ok = false;
     if (!ok) body.clear();
     ::InternetCloseHandle(req);
   }
