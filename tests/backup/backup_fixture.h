@@ -11,6 +11,7 @@
 #include "backup/requests.h"
 #include "backup/restore_points.h"
 #include "boot/pe_task.h"
+#include "core/job.h"
 #include "core/log.h"
 #include "core/startup.h"
 #include "core/state.h"
@@ -25,6 +26,7 @@ class BackupTest : public ::testing::Test {
   void SetUp() override {
     SetPlatform(&fake_);
     ResetProcessState();
+    ResetJob();
     // The partition listing's number for the system drive (the task file needs it).
     SetSystemPartitionNumberSource([] { return Text("0:2"); });
     CloseLog();
@@ -50,6 +52,7 @@ class BackupTest : public ::testing::Test {
   void TearDown() override {
     WaitBackupSearch(~0u);
     WaitDataBackup(~0u);
+    ResetJob();
     SetSystemPartitionNumberSource(nullptr);
     CloseLog();
     ClearStartupHooks();
