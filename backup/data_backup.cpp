@@ -27,7 +27,6 @@ struct DataOnly {
   Mutex mu;
   Handle thread = kNoHandle;
   CopyTally tally;
-  bool complete = false;
 };
 
 DataOnly& State() {
@@ -351,6 +350,8 @@ void FinishDataOnly(const CopyTally& tally) {
 
 }  // namespace
 
+void ShowDataBackupStopped() { ProgressDone("备份资料：已取消"); }
+
 void BackUpData() {
   CopyTally tally;
   if (!RunDataBackup(tally)) return;
@@ -386,14 +387,12 @@ Handle StartDataBackup() {
   {
     LockGuard g(d.mu);
     d.tally = CopyTally();
-    d.complete = false;
   }
   const Handle h = StartJobWorker([&d] {
     CopyTally tally;
-    const bool complete = RunDataBackup(tally);
+    RunDataBackup(tally);  // stopped only by a cancel, whose hook ends the job
     LockGuard g(d.mu);
     d.tally = tally;
-    d.complete = complete;
   });
   LockGuard g(d.mu);
   d.thread = h;
@@ -415,9 +414,7 @@ void CancelDataBackup() {
     return;
   }
   const JobKind kind = CurrentJobKind();
-  if (!CancelJob()) return;
-  ProgressDone("备份资料：已取消");
-  if (kind != JobKind::kInstall) return;
+  if (!CancelJob() || kind != JobKind::kInstall) return;
   // The install is given up with its data backup: the choice is made afresh.
   ui::MainModel().SetText(names::kSelectionLabel, "");
   Choice().file_name.clear();

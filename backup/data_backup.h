@@ -54,6 +54,8 @@ bool BackUpDriversAs(int version_code, CopyTally& tally);
 // its progress; fills the tally. False when the worker was asked to stop
 // (the progress is left where it was).
 bool RunDataBackup(CopyTally& tally);
+// The progress at its end after the backup was stopped ("备份资料：已取消").
+void ShowDataBackupStopped();
 // The sequence, then in the data-only mode its end: the next button back,
 // the wizard on the choice of items, the summary.
 void BackUpData();

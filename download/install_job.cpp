@@ -80,6 +80,13 @@ void StopInstallWork() {
   dl::StopAndDeleteAllTasks();
 }
 
+// A cancel or a failure: the window where the user can choose again, and
+// the data backup's progress saying it was stopped (when it was).
+void OnInstallStopped() {
+  if (!CurrentResults().data_complete) ShowDataBackupStopped();
+  BackToChoice();
+}
+
 void OnInstallFailed() {
   if (CurrentResults().forget_choice) {
     // The image proved wrong: it must be chosen again.
@@ -88,7 +95,7 @@ void OnInstallFailed() {
     Pe().file_name.clear();
     Pe().url.clear();
   }
-  BackToChoice();
+  OnInstallStopped();
 }
 
 void DataBackupWorker() {
@@ -175,7 +182,7 @@ bool StartCloudInstall() {
   hooks.stop = StopInstallWork;
   hooks.finished = FinishCloudInstall;
   hooks.failed = OnInstallFailed;
-  hooks.cancelled = BackToChoice;
+  hooks.cancelled = OnInstallStopped;
   if (!BeginJob(JobKind::kInstall, hooks)) return false;
   {
     LockGuard g(g_mu);

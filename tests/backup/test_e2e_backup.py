@@ -431,7 +431,7 @@ class Backup(mvwine.StagedCase):
             prog.click("图形按钮_取消备份")
             observer.join(60)
             self.assertEqual(answer.get("Text"), "程序正在备份资料，是否取消！")
-            r = prog.wait(lambda r: r.text("标签_资料备份步骤") == "备份资料：完成" and not r.get("图形按钮_取消备份")["enabled"],
+            r = prog.wait(lambda r: r.text("标签_资料备份步骤") == "备份资料：已取消" and not r.get("图形按钮_取消备份")["enabled"],
                           30, "the cancelled backup's end")
             self.assertEqual(r.text("标签_资料备份百分比"), "100%")
             self.assertIsNone(boxes.wait("提示", "资料备份", ms=3000), "a cancelled backup reports no completion")

@@ -83,6 +83,7 @@ class JobTest : public InstallTest {
     EXPECT_EQ(Step(), names::kStepSystemChoice);
     EXPECT_EQ(dl::BusyFlag(), 0);
     EXPECT_TRUE(ui::MainModel().Get(names::kNavBackup).enabled);
+    EXPECT_EQ(M(names::kDataBackupStep), "备份资料：已取消");
   }
   void SecondAttemptCompletes() {
     release_ = true;
@@ -121,7 +122,6 @@ TEST_F(JobTest, CancellingTheDataBackupGivesTheWholeInstallUp) {
   EXPECT_EQ(fake.Dialogs().back().text, "程序正在备份资料，是否取消！");
   ExpectNothingHandedOff();
   EXPECT_EQ(Choice().file_name, "") << "the install is chosen afresh";
-  EXPECT_EQ(M(names::kDataBackupStep), "备份资料：已取消");
   SecondAttemptCompletes();
 }
 
