@@ -202,6 +202,7 @@ bool StartCloudInstall() {
 void FinishCloudInstall() {
   const Results r = CurrentResults();
   const InstallPlan& plan = RunningPlan();
+  dl::SetJobThreads(kNoHandle, kNoHandle);  // the workers have ended: nothing left to pause
   if (!r.image_verified || !r.pe_verified) {
     Log("系统镜像或PE未通过校验，不写入任务文件");
     BackToChoice();
@@ -241,7 +242,6 @@ void FinishCloudInstall() {
     return;
   }
   dl::SetBusyFlag(0);
-  dl::SetJobThreads(kNoHandle, kNoHandle);
   M().SetEnabled(names::kNextButton, true);
   M().SetPage(names::kWizard, names::kStepLast);
   StartRestartCountdown();
