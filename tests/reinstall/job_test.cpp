@@ -67,9 +67,16 @@ class JobTest : public InstallTest {
     fake.PutFile("D:\\MV_OSR\\Win10.wim.dlctl", "control");
     engine_.ScriptNextTask({FakeStatus{true, 0, 300000, 1000, 0.01f, 100}});
   }
-  void WaitUntilBothRun() {
+  // An install whose image download and data backup both run, and the Yes
+  // to the next question.
+  void StartWhileBothRun() {
+    Choose(Md5Of(kImage));
+    HoldTheDataBackup();
+    SlowImage();
+    StartFromTheWizard();
     for (int i = 0; i < 20000 && (!data_started_ || engine_.Count("query:101") < 1); ++i) usleep(1000);
     ASSERT_TRUE(data_started_);
+    fake.QueueAnswer(kResYes);
   }
   // What must hold after any cancel: nothing handed off, now or later.
   void ExpectNothingHandedOff() {
@@ -100,24 +107,14 @@ class JobTest : public InstallTest {
 };
 
 TEST_F(JobTest, BackOnTheProgressStepStopsBothWorkersAndHandsNothingOff) {
-  Choose(Md5Of(kImage));
-  HoldTheDataBackup();
-  SlowImage();
-  StartFromTheWizard();
-  WaitUntilBothRun();
-  fake.QueueAnswer(kResYes);
+  StartWhileBothRun();
   Click(names::kBackButton);
   ExpectNothingHandedOff();
   SecondAttemptCompletes();
 }
 
 TEST_F(JobTest, CancellingTheDataBackupGivesTheWholeInstallUp) {
-  Choose(Md5Of(kImage));
-  HoldTheDataBackup();
-  SlowImage();
-  StartFromTheWizard();
-  WaitUntilBothRun();
-  fake.QueueAnswer(kResYes);
+  StartWhileBothRun();
   Click(names::kDataBackupCancel);
   EXPECT_EQ(fake.Dialogs().back().text, "程序正在备份资料，是否取消！");
   ExpectNothingHandedOff();
