@@ -13,8 +13,8 @@ data backup run, which must hand nothing off before a second attempt does.
 The three cases share one prefix (made once) and start the program afresh.
 The prefix looks like Windows 7 to the hand-off (a regedit with an NT6
 version), its physical drive 0 is a GPT disk image made with sfdisk whose
-basic data partition carries the volume serial of C:, E: holds the local
-images. --screens copies the screenshots taken on the way there."""
+basic data partition carries the volume serial of C: (mvwine.system_disk),
+E: holds the local images. --screens copies the screenshots taken on the way there."""
 import os
 import re
 import shutil
@@ -43,10 +43,7 @@ DL_STATUS, DL_LINE, DL_PERCENT = "标签_下载状态", "标签_下载进度", "
 LIST_TOP, ROW = 28, 34
 # On the BIOS catalogue page: the two images, then the local image link.
 LOCAL_ROW = 2
-# Volume serial of the GPT image's basic data partition (its third), given
-# to C: so that the disk-listing tool finds the system drive there.
-C_SERIAL = "5E6F7081"
-SYSTEM_PARTITION = "1:3"
+SYSTEM_PARTITION = mvwine.SYSTEM_PARTITION
 # The catalogue's first image is served slowly, so that the download can be
 # watched: this big and at this rate per connection.
 SLOW_IMAGE_MIB, SLOW_RATE = 6, "512k"
@@ -141,14 +138,7 @@ class Reinstall(unittest.TestCase):
         mvwine.make_nt6(prefix, ARGS.regedit)
         # A partitioned disk: the listing tool reads its table, and finds C:
         # on the partition with C:'s serial number.
-        images = os.path.join(work, "disk")
-        if not os.path.exists(os.path.join(images, "gpt.img")):
-            run(os.path.join(TOP, "tests", "detect", "make-disk-images.sh"), images)
-        os.symlink(os.path.join(images, "gpt.img"), os.path.join(prefix, "dosdevices", "physicaldrive0"))
-        with open(os.path.join(prefix, "drive_c", ".windows-serial"), "w") as f:
-            f.write(C_SERIAL + "\n")
-        with open(os.path.join(prefix, "drive_c", ".windows-label"), "w") as f:
-            f.write("WIN\n")
+        mvwine.system_disk(prefix, os.path.join(work, "disk"))
         cls.wim, cls.gho = make_local_images(os.path.join(cls.prog.drive_folder("e"), "imgs"))
         cls.prog.server("-k")
         cls.work_dir = os.path.join(cls.prog.drive_folder("d"), "MV_OSR")
