@@ -190,6 +190,7 @@ bool StartCloudInstall() {
     g_results = Results();
   }
   ResetPauseButton();
+  dl::SetProgressView(dl::ProgressView::kDownloadPage);
   dl::SetBusy(1);
   // Nothing is ready on the progress step: the next button waits for the hand-off.
   M().SetEnabled(names::kNextButton, false);

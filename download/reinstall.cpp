@@ -235,7 +235,6 @@ int64_t SpaceNeeded(const std::vector<int64_t>& amounts) {
 }
 
 void CloudInstallJob(const InstallPlan& plan) {
-  dl::SetProgressView(dl::ProgressView::kDownloadPage);
   if (!BringSystemImage(plan)) return;
   ReportImageVerified();
   if (!BringPe(plan)) return;
