@@ -23,7 +23,7 @@
 #include "core/startup.h"
 #include "core/window_names.h"
 #include "boot/boot_names.h"
-#include "download/reinstall.h"
+#include "download/install_job.h"
 #include "ui/main_names.h"
 #include "ui/main_window_logic.h"
 #include "ui/model.h"
@@ -87,14 +87,13 @@ void ConnectParts() {
     mv::ui::win32::SetWindowShadow(reinterpret_cast<HWND>(w), mv::ui::kShadowColour, mv::ui::kShadowSize, true);
   });
   mv::SetImageIndexWindow([](mv::WindowRef owner) { return mv::ShowImageIndexWindow(owner); });
-  // Inside an install the second worker counts the data backup's job itself.
-  mv::SetDataBackupJob([] { mv::BackUpData(); });
+  // Inside an install the second worker runs the data backup's sequence;
+  // the install reads what it copied.
+  mv::SetDataBackupJob([](mv::CopyTally& tally) { return mv::RunDataBackup(tally); });
 
   mv::ui::WizardLinks wizard;
   wizard.start_cloud_install = [] { return mv::StartCloudInstall(); };
-  wizard.lower_started_jobs = [] { mv::dl::LowerStartedJobs(); };
-  wizard.reset_started_jobs = [] { mv::dl::SetJobCounters(0, mv::dl::FinishedJobs()); };
-  wizard.start_data_backup = [] { mv::StartDataBackup(); };
+  wizard.start_data_backup = [] { return mv::StartDataBackup() != mv::kNoHandle; };
   wizard.cancel_data_backup = [] { mv::CancelDataBackup(); };
   mv::ui::SetWizardLinks(wizard);
 
@@ -108,7 +107,6 @@ void ConnectParts() {
     if (!mv::RestoreImagePath().empty()) mv::RestorePointPath() = mv::RestoreImagePath();
   };
   backup.show_index_window = [](mv::WindowRef owner) { mv::ShowImageIndexWindow(owner); };
-  backup.job_cancelled = [] { mv::dl::LowerStartedJobs(); };
   backup.data_only_navigate = [] { mv::ui::Fire(mv::names::kDataBackupButton, "click"); };
   mv::SetBackupLinks(backup);
 }

@@ -1,10 +1,12 @@
 // The data backup: see data_backup.h.
 #include "backup/data_backup.h"
 
+#include "backup/data_warnings.h"
 #include "backup/inf.h"
 #include "backup/requests.h"
 #include "backup/restore_points.h"
 #include "boot/boot_names.h"
+#include "core/job.h"
 #include "core/log.h"
 #include "core/state.h"
 #include "core/text.h"
@@ -20,15 +22,16 @@ namespace {
 
 const char kClassRoot[] = "HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\Class";
 
-struct Worker {
+// The data-only backup's worker and what it copied.
+struct DataOnly {
   Mutex mu;
   Handle thread = kNoHandle;
-  bool running = false;
+  CopyTally tally;
 };
 
-Worker& State() {
-  static Worker* w = new Worker;
-  return *w;
+DataOnly& State() {
+  static DataOnly* d = new DataOnly;
+  return *d;
 }
 
 std::u16string Join(const std::u16string& folder, const std::u16string& name) {
@@ -46,10 +49,11 @@ void GrowBar(int by) {
   ui::MainModel().SetWidth(names::kDataBackupBar2, ui::MainModel().Width(names::kDataBackupBar2) + by);
 }
 
-// The end state of the progress (after the last item or a cancel).
-void ProgressDone() {
+// The end state of the progress: after the last item, or after a cancel
+// (which says so: a stopped backup is not a finished one).
+void ProgressDone(const char* step = "备份资料：完成") {
   ui::MainModel().SetWidth(names::kDataBackupBar2, FullWidth());
-  SetStep("备份资料：完成");
+  SetStep(step);
   SetPercent("100%");
   ui::MainModel().SetEnabled(names::kDataBackupCancel, false);
 }
@@ -289,15 +293,14 @@ Text DataBackupSummary(const CopyTally& tally) {
          " 个文件未能备份（详见日志 MV_OSR.log）。";
 }
 
-void BackUpData() {
+bool RunDataBackup(CopyTally& tally) {
   ui::WindowModel& m = ui::MainModel();
-  CopyTally tally;
   m.SetEnabled(names::kDataBackupCancel, true);
   m.SetWidth(names::kDataBackupBar2, 15);
 
   SetPercent("10%");
   SetStep("备份资料：硬件驱动");
-  if (m.Checked(names::kDataItems[3]) && !BackUpDrivers(tally)) return;
+  if (m.Checked(names::kDataItems[3]) && !BackUpDrivers(tally)) return false;
   GrowBar(98);
 
   struct Item {
@@ -311,49 +314,88 @@ void BackUpData() {
                                  {"60%", "备份资料：桌面", 2, 16, "桌面"},
                                  {"80%", "备份资料：收藏夹", 1, 6, "收藏夹"}};
   for (int i = 0; i < 3; ++i) {
-    if (!plat().Checkpoint()) return;
+    if (!plat().Checkpoint()) return false;
     SetPercent(kItems[i].percent);
     SetStep(kItems[i].step);
     if (m.Checked(names::kDataItems[kItems[i].box]) && !BackUpFolder(kItems[i].csidl, kItems[i].folder, tally)) {
-      return;
+      return false;
     }
     if (i < 2) GrowBar(98);
   }
-  if (!plat().Checkpoint()) return;
+  if (!plat().Checkpoint()) return false;
   ProgressDone();
   Log("资料备份：已复制 " + std::to_string(tally.copied) + " 个文件，失败 " + std::to_string(tally.failed) + " 个");
+  return true;
+}
 
-  if (Links().job_finished) Links().job_finished();
-  if (m.Selected(names::kDataBackupButton)) {
-    m.SetVisible(names::kNextButton, true);
-    if (Links().data_only_navigate) Links().data_only_navigate();
-    plat().ShowMessageBox(DataBackupSummary(tally), kMbOk | (tally.failed ? kMbIconWarning : kMbIconInformation),
-                          "提示", BackupOwner());
-  }
+namespace {
+
+void SetBusy(int busy) {
+  if (Links().set_busy) Links().set_busy(busy);
+}
+
+// The data-only mode back on its choice of items, idle: the next button
+// (hidden while the backup ran) shown again.
+void BackToDataChoice() {
+  ui::MainModel().SetVisible(names::kNextButton, true);
+  SetBusy(0);
+  if (Links().data_only_navigate) Links().data_only_navigate();
+}
+
+void FinishDataOnly(const CopyTally& tally) {
+  BackToDataChoice();
+  plat().ShowMessageBox(DataBackupSummary(tally), kMbOk | (tally.failed ? kMbIconWarning : kMbIconInformation),
+                        "提示", BackupOwner());
+}
+
+}  // namespace
+
+void ShowDataBackupStopped() { ProgressDone("备份资料：已取消"); }
+
+void BackUpData() {
+  CopyTally tally;
+  if (!RunDataBackup(tally)) return;
+  if (ui::MainModel().Selected(names::kDataBackupButton)) FinishDataOnly(tally);
 }
 
 Handle StartDataBackup() {
-  Worker& w = State();
-  Handle old;
+  if (JobRunning() || !ConfirmDataBackupOnSystemDrive(false)) return kNoHandle;
+  JobHooks hooks;
+  hooks.finished = [] {
+    DataOnly& d = State();
+    CopyTally tally;
+    {
+      LockGuard g(d.mu);
+      tally = d.tally;
+      d.thread = kNoHandle;
+    }
+    FinishDataOnly(tally);
+    EndJob(JobState::kDone);
+  };
+  hooks.cancelled = [] {
+    {
+      LockGuard g(State().mu);
+      State().thread = kNoHandle;
+    }
+    ProgressDone("备份资料：已取消");
+    BackToDataChoice();
+  };
+  hooks.failed = hooks.cancelled;
+  if (!BeginJob(JobKind::kDataBackup, hooks)) return kNoHandle;
+  SetBusy(1);
+  DataOnly& d = State();
   {
-    LockGuard g(w.mu);
-    if (w.running) return kNoHandle;
-    w.running = true;
-    old = w.thread;
-    w.thread = kNoHandle;
+    LockGuard g(d.mu);
+    d.tally = CopyTally();
   }
-  if (old != kNoHandle) {
-    plat().JoinThread(old, ~0u);
-    plat().ReleaseThread(old);
-  }
-  Handle h = plat().StartThread([&w] {
-    BackUpData();
-    LockGuard g(w.mu);
-    w.running = false;
+  const Handle h = StartJobWorker([&d] {
+    CopyTally tally;
+    RunDataBackup(tally);  // stopped only by a cancel, whose hook ends the job
+    LockGuard g(d.mu);
+    d.tally = tally;
   });
-  LockGuard g(w.mu);
-  w.thread = h;
-  if (h == kNoHandle) w.running = false;
+  LockGuard g(d.mu);
+  d.thread = h;
   return h;
 }
 
@@ -363,34 +405,20 @@ Handle DataBackupThread() {
 }
 
 bool WaitDataBackup(uint32_t timeout_ms) {
-  Handle h = DataBackupThread();
-  if (h == kNoHandle) return true;
-  if (!plat().JoinThread(h, timeout_ms)) return false;
-  LockGuard g(State().mu);
-  if (State().thread == h) {
-    plat().ReleaseThread(h);
-    State().thread = kNoHandle;
-  }
-  return true;
+  const Handle h = DataBackupThread();
+  return h == kNoHandle || plat().JoinThread(h, timeout_ms);
 }
 
 void CancelDataBackup() {
-  if (plat().ShowMessageBox("程序正在备份资料，是否取消！", kMbYesNo | kMbIconQuestion, "提示", BackupOwner()) !=
-      kResYes) {
+  if (AskAboutJob("程序正在备份资料，是否取消！", kMbYesNo | kMbIconQuestion, "提示", BackupOwner()) != kResYes) {
     return;
   }
-  Handle h = DataBackupThread();
-  if (h != kNoHandle) {
-    // The worker stops at its next file (a file being copied is removed).
-    plat().RequestStop(h);
-    for (int waited = 0; waited < 2000 && !plat().JoinThread(h, 0); waited += 50) plat().SleepPumping(50);
-    if (!plat().JoinThread(h, 0)) plat().RequestStop(h);
-  }
-  if (Links().job_cancelled) Links().job_cancelled();
+  const JobKind kind = CurrentJobKind();
+  if (!CancelJob() || kind != JobKind::kInstall) return;
+  // The install is given up with its data backup: the choice is made afresh.
   ui::MainModel().SetText(names::kSelectionLabel, "");
   Choice().file_name.clear();
   Choice().url.clear();
-  ProgressDone();
 }
 
 }  // namespace mv

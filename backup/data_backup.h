@@ -50,17 +50,29 @@ bool BackUpDrivers(CopyTally& tally);
 // The same with a given Windows version code (above 3: the driver store).
 bool BackUpDriversAs(int version_code, CopyTally& tally);
 
-// The worker's whole sequence (the four items as their check boxes say).
+// The backup's sequence (the four items as their check boxes say), with
+// its progress; fills the tally. False when the worker was asked to stop
+// (the progress is left where it was).
+bool RunDataBackup(CopyTally& tally);
+// The progress at its end after the backup was stopped ("备份资料：已取消").
+void ShowDataBackupStopped();
+// The sequence, then in the data-only mode its end: the next button back,
+// the wizard on the choice of items, the summary.
 void BackUpData();
-// Starts BackUpData on a worker thread (one at a time); the handle, or
-// kNoHandle when one is running already.
+// The data-only mode's backup as a job of its own (core/job.h): the
+// program is busy while it runs, its end shows the summary. When the work
+// directory is on the system drive the user is told so first and may stop
+// there. The worker's handle, or kNoHandle when nothing was started (a job
+// runs, or the user declined).
 Handle StartDataBackup();
 Handle DataBackupThread();
-// Waits for the worker to end and releases it (tests and shut-down).
+// Waits for the worker's body to end (tests).
 bool WaitDataBackup(uint32_t timeout_ms);
 
-// The cancel button: asks, stops the worker between two files and sets the
-// progress to its end.
+// The cancel button: asks, then cancels the running job (CancelJob), which
+// stops the copy between two files (a file being copied is removed) and
+// waits for it. An install cancelled here is given up: the choice of a
+// system is emptied.
 void CancelDataBackup();
 
 // The texts of the end of a data-only backup.

@@ -31,12 +31,17 @@ bool AskYes(const Text& text, const Text& caption) {
   return plat().ShowMessageBox(text, kMbYesNo | kMbIconQuestion, caption, BackupOwner()) == kResYes;
 }
 
-// Page 3 and busy, the task, the PE; back to page 1 when the PE preparation returns.
+// Page 3 and busy, the task, the PE; back to page 1 when the PE preparation
+// returns. Without a complete task file there is no PE preparation (and so
+// no boot entry).
 void HandOff(int task, const Text& path, const Text& index) {
   ui::MainModel().SetPage(names::kPageHost, names::kPagePeProgress);
   SetBusy(1);
-  WritePeTask(task, path, index);
-  if (Links().prepare_pe) Links().prepare_pe();
+  if (!WritePeTask(task, path, index)) {
+    plat().ShowMessageBox(kPeTaskFailedMessage, kMbIconError, "错误：", BackupOwner());
+  } else if (Links().prepare_pe) {
+    Links().prepare_pe();
+  }
   SetBusy(0);
   ui::MainModel().SetPage(names::kPageHost, names::kPageBackup);
 }

@@ -17,11 +17,6 @@ struct BackupLinks {
   std::function<void(int)> set_busy;                 // the window's SetBusy
   std::function<void()> prepare_pe;                  // PrepareBackupRestorePe: returns only when it did not restart
   std::function<void(WindowRef)> show_index_window;  // ShowImageIndexWindow: reads and sets Choice()
-  // Data backup: one job of an install finished / was cancelled (the
-  // install's started and finished job counters; the last finished job
-  // runs the hand-off).
-  std::function<void()> job_finished;
-  std::function<void()> job_cancelled;
   // The data-backup button's navigation action (wizard to step 1, back
   // button hidden, step indicator updated).
   std::function<void()> data_only_navigate;

@@ -3,10 +3,14 @@
 #include <string>
 
 #include "boot/attrib.h"
+#include "core/log.h"
 #include "core/state.h"
 #include "core/text.h"
 
 namespace mv {
+
+const char kPeTaskFailedMessage[] = "PE任务文件写入失败，系统盘可能已满或被保护，请检查后重试！";
+
 namespace {
 
 const char kSection[] = "SYSTEM";
@@ -45,13 +49,13 @@ Text Time(const LocalTime& t, const Text& pattern) {
   return pattern.size() < 3 ? Text() : plat().FormatTime(t, pattern);
 }
 
-void Put(const Text& file, const char* key, const Text& value) { plat().IniWrite(file, kSection, key, value); }
+bool Put(const Text& file, const char* key, const Text& value) { return plat().IniWrite(file, kSection, key, value); }
 
 // A marker file: its content (possibly none), then System and Hidden.
-void WriteMarker(const Text& path, const Text& content) {
+bool WriteMarker(const Text& path, const Text& content) {
   std::vector<Bytes> pieces;
   if (!content.empty()) pieces.push_back(TextToBytes(content));
-  plat().WriteWholeFile(path, pieces);
+  return plat().WriteWholeFile(path, pieces);
 }
 void HideMarker(const Text& path) { RunAttrib("+s +h", path); }
 
@@ -120,69 +124,92 @@ void SetSystemPartitionNumberSource(std::function<Text()> source) { PartitionNum
 
 Text PeTaskFile() { return PeTaskFilePath().empty() ? SystemDrive() + "\\WinPE\\DaVidAZ.INI" : PeTaskFilePath(); }
 
-void WritePeTask(int task, const Text& image_path, const Text& index_text) {
+bool WritePeTask(int task, const Text& image_path, const Text& index_text) {
+  if (task != kPeTaskGhost && task != kPeTaskWim && task != kPeTaskBackup) return false;
+  // Without it the PE cannot tell which partition to install to or back up.
+  const Text partition_number = PartitionNumberSource() ? PartitionNumberSource()() : Text();
+  if (partition_number.empty()) {
+    Log("PE任务文件：系统分区编号为空，不写入");
+    return false;
+  }
   const Text ini = PeTaskFile();
   const Text drive = SystemDrive();
   // The profile writer does not create folders.
   const Text winpe = drive + "WinPE";
   if (!plat().FileExists(winpe)) plat().CreateFolder(winpe);
+  // Written fresh: a key of an earlier run (an Index, a backup's WimRatio)
+  // would be read by the PE as part of this task.
+  if (plat().FileExists(ini) && !plat().RemoveFile(ini)) {
+    Log("PE任务文件：旧文件无法删除：" + ini);
+    return false;
+  }
+
+  bool ok = true;
+  auto put = [&](const char* key, const Text& value) { ok = ok && Put(ini, key, value); };
+  auto marker = [&](const Text& path, const Text& content) { ok = ok && WriteMarker(path, content); };
 
   const Text partition = SystemPartitionPath();
-  Put(ini, "task", std::to_string(task));
+  put("task", std::to_string(task));
   const Text boot_partition = TextDigest(partition + FormatTimestamp(1, 0));
-  Put(ini, "BootPartition", boot_partition);
+  put("BootPartition", boot_partition);
   const Text boot_marker = partition + boot_partition;
-  WriteMarker(boot_marker, boot_partition);
-  Put(ini, "BootID", FindCurrentLoaderId());
+  // The system partition often has no path the program can write to (no
+  // device name recorded, or a system that does not open it): the PE then
+  // goes by the other keys, so this one marker may be missing.
+  if (!WriteMarker(boot_marker, boot_partition)) Log("启动分区标记未写入：" + boot_marker);
+  put("BootID", FindCurrentLoaderId());
   HideMarker(boot_marker);
-  Put(ini, "Soft", "1");
-  Put(ini, "recovery", "0");
+  put("Soft", "1");
+  put("recovery", "0");
 
-  if (task != kPeTaskGhost && task != kPeTaskWim && task != kPeTaskBackup) return;
   const Text task_file = TextDigest("Dir" + image_path);
   const Text file = TextDigest(image_path);
   const Text file_path = image_path.size() > 2 ? image_path.substr(2) : Text();
   const Text dir_marker = drive + task_file;
   const Text image_marker = image_path.substr(0, 3) + file;
-  const Text partition_number = PartitionNumberSource() ? PartitionNumberSource()() : Text();
 
   switch (task) {
     case kPeTaskBackup:
-      Put(ini, "TaskFile", task_file);
-      WriteMarker(dir_marker, Text());
+      put("TaskFile", task_file);
+      marker(dir_marker, Text());
       HideMarker(dir_marker);
-      Put(ini, "File", file);
-      WriteMarker(image_marker, file);
-      Put(ini, "FilePtah", file_path);
+      put("File", file);
+      marker(image_marker, file);
+      put("FilePtah", file_path);
       HideMarker(image_marker);
-      Put(ini, "WimRatio", "--compress=LZX:20");
-      Put(ini, "Remarks", "Backup_Wim_File_Compressed_By_MV_OSR");
-      Put(ini, "Name", "MV_OSR_Backup_Wim_File");
-      Put(ini, "PartitionNumber", partition_number);
+      put("WimRatio", "--compress=LZX:20");
+      put("Remarks", "Backup_Wim_File_Compressed_By_MV_OSR");
+      put("Name", "MV_OSR_Backup_Wim_File");
+      put("PartitionNumber", partition_number);
       break;
     case kPeTaskWim:
-      Put(ini, "TaskFile", task_file);
-      WriteMarker(dir_marker, task_file);
+      put("TaskFile", task_file);
+      marker(dir_marker, task_file);
       HideMarker(dir_marker);
-      Put(ini, "Index", index_text);
-      Put(ini, "File", file);
-      Put(ini, "FilePtah", file_path);
-      WriteMarker(image_marker, file);
+      put("Index", index_text);
+      put("File", file);
+      put("FilePtah", file_path);
+      marker(image_marker, file);
       HideMarker(image_marker);
-      Put(ini, "PartitionNumber", partition_number);
+      put("PartitionNumber", partition_number);
       break;
     case kPeTaskGhost:
-      Put(ini, "FilePtah", file_path);
-      Put(ini, "TaskFile", task_file);
-      WriteMarker(dir_marker, task_file);
+      put("FilePtah", file_path);
+      put("TaskFile", task_file);
+      marker(dir_marker, task_file);
       HideMarker(dir_marker);
-      Put(ini, "File", file);
-      WriteMarker(image_marker, file);
+      put("File", file);
+      marker(image_marker, file);
       HideMarker(image_marker);
-      Put(ini, "PartitionNumber", partition_number);
-      Put(ini, "Soft", "1");
+      put("PartitionNumber", partition_number);
+      put("Soft", "1");
       break;
   }
+  if (ok) return true;
+  // Half a task is worse than none: the PE would act on what is there.
+  Log("PE任务文件写入失败：" + ini);
+  plat().RemoveFile(ini);
+  return false;
 }
 
 }  // namespace mv

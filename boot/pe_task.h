@@ -22,11 +22,16 @@ enum PeTaskNumber : int {
 // ".GHO", else 3.
 int PeTaskForImage(const Text& image_path);
 
-// Writes the task file and its markers for task 1, 3 or 4. image_path is the
-// image to install (tasks 1 and 3) or the backup file to create (task 4);
-// index_text is written for task 3 only. No failure is reported: what could
-// not be written is simply missing for the PE.
-void WritePeTask(int task, const Text& image_path, const Text& index_text);
+// Writes the task file afresh (nothing of an earlier run stays) and its
+// markers for task 1, 3 or 4. image_path is the image to install (tasks 1
+// and 3) or the backup file to create (task 4); index_text is written for
+// task 3 only. False, with no task file left, when any key or the image and
+// task-directory markers could not be written, when the system partition's
+// number is unknown, or for another task number; the boot entries must not
+// follow then.
+bool WritePeTask(int task, const Text& image_path, const Text& index_text);
+// What the user is told when it returns false.
+extern const char kPeTaskFailedMessage[];
 
 // A local date-time as text. style 0 to 3 picks the pattern set (another
 // value counts as 0); part 0 date and time, 1 the date without trailing

@@ -1,6 +1,9 @@
 // Process-wide values that the start-up and the tool-file extraction fix and
-// every other module reads. They are written on the window thread before any
-// worker starts and only read afterwards, so they carry no lock.
+// every other module reads. They are written on the window thread only and
+// carry no lock: the start-up's values before any worker starts; the
+// recorded choice whenever the user chooses, which is why a job copies what
+// it works from when it starts (core/job.h) and its workers never read or
+// write the choice itself.
 #pragma once
 
 #include "platform/platform.h"

@@ -50,7 +50,8 @@ bool CopyWithProgress(const std::string& from, const std::string& to) {
   const bool ok = plat().CopyFileWithProgress(from, to, [&c](uint64_t total, uint64_t copied) {
     c.total = static_cast<int64_t>(total);
     c.copied = static_cast<int64_t>(copied);
-    return c.cancel == 0;
+    // A paused worker holds here (the copy pauses with it); a stopped one cancels.
+    return c.cancel == 0 && plat().Checkpoint();
   });
   if (display != kNoHandle) {
     plat().RequestStop(display);

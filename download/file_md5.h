@@ -18,7 +18,8 @@ std::string FileMd5(const std::string& path, const HashProgress& progress, int f
 
 // Copies a file (restartable where the platform offers it, an existing target
 // replaced) while the copy progress display runs on its own thread. Clears
-// the copy-cancel flag first; setting it cancels the copy. True on success.
+// the copy-cancel flag first; setting it cancels the copy, as does a stop of
+// the calling worker; a pause of the worker holds the copy. True on success.
 bool CopyWithProgress(const std::string& from, const std::string& to);
 
 }  // namespace mv::dl

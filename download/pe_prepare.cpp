@@ -4,6 +4,7 @@
 
 #include "boot/boot_entries.h"
 #include "boot/restart.h"
+#include "core/job.h"
 #include "core/log.h"
 #include "core/service_host.h"
 #include "core/state.h"
@@ -45,6 +46,21 @@ Text FileNameOf(const Text& path) {
   return slash == Text::npos ? path : path.substr(slash + 1);
 }
 
+// The digest of a PE file this preparation is about to trust.
+Text Digest(const Text& path) {
+  MoveJobState({JobState::kDownloading}, JobState::kVerifying);
+  const Text digest = dl::FileMd5(path, dl::ShowHashProgress);
+  MoveJobState({JobState::kVerifying}, JobState::kDownloading);
+  return digest;
+}
+
+bool IsMd5Text(const Text& text) {
+  if (text.size() != 32) return false;
+  for (char c : text)
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'))) return false;
+  return true;
+}
+
 }  // namespace
 
 PeLinks& Pe() { return g_pe; }
@@ -74,8 +90,9 @@ bool FetchPeLinks(const Text& log_prefix) {
   Log(log_prefix + page);
   PeLinks pe = ParsePePage(page);
   // The file name becomes a path in the work directory: one that would
-  // leave it is as good as none.
-  const bool usable = !pe.url.empty() && SafeWorkFileName(pe.file_name);
+  // leave it is as good as none. Without a digest nothing could show that
+  // the PE that arrives is the one meant, and the machine would boot it.
+  const bool usable = !pe.url.empty() && SafeWorkFileName(pe.file_name) && IsMd5Text(pe.md5);
   if (!usable) pe = PeLinks();
   g_pe = pe;
   return usable;
@@ -101,115 +118,161 @@ bool ShowCopyProgress(uint64_t total, uint64_t copied) {
   const int percent = total == 0 ? 100 : static_cast<int>(copied * 100 / total);
   dl::ShowPercent(dl::kPeArea, percent);
   plat().ProcessPendingEvents();
-  return true;
+  return CurrentJobState() != JobState::kCancelled;
 }
 
-bool VerifyInstalledPe() {
-  const Text expected = Pe().md5;
-  if (expected.empty()) return true;
+bool VerifyInstalledPe(const Text& expected) {
   const Text boot_wim = SystemDrive() + "WinPE\\boot.wim";
   ui::MainModel().SetText(dl::CurrentArea().status, "检验WinPE文件完整性：" + boot_wim);
-  const Text digest = dl::FileMd5(boot_wim, dl::ShowHashProgress);
+  const Text digest = Digest(boot_wim);
   Log("WinPE文件MD5：" + digest);
   if (!digest.empty() && digest == expected) return true;
-  if (!plat().Checkpoint()) return false;  // cancelled while hashing: not a bad file
+  if (!plat().Checkpoint() || CurrentJobState() == JobState::kCancelled) return false;  // cancelled: not a bad file
   Log("WinPE文件MD5值不正确，已删除，不写入启动项");
   plat().RemoveFile(boot_wim);
   return false;
 }
 
 void CancelPeDownload() {
-  if (plat().ShowMessageBox("程序正在下载组件，是否取消？", kMbYesNo | kMbIconQuestion, "提示", dl::MessageOwner()) !=
-      kResYes)
+  if (AskAboutJob("程序正在下载组件，是否取消？", kMbYesNo | kMbIconQuestion, "提示", dl::MessageOwner()) != kResYes)
     return;
-  g_download_started = 0;
-  dl::EndWaits();
-  dl::StopAndDeleteAllTasks();
-  ui::MainModel().SetEnabled(names::kHelpButton, true);
+  CancelJob();
 }
 
-void PrepareBackupRestorePe() {
-  ui::WindowModel& m = ui::MainModel();
-  Log("备份还原下载PE");
-  g_pe.url.clear();
-  g_pe.file_name.clear();
-  if (!FetchPeLinks("DownloadLink_PE:")) PeLookupFatal();
+namespace {
 
+bool Cancelled() { return CurrentJobState() == JobState::kCancelled; }
+
+// A restore image on a drive that can be written to is copied into the
+// work directory first (the PE finds it there). False when it had to be
+// copied and could not be.
+bool CopyRestoreImage(const Text& work) {
+  const Text restore = RestoreImagePath();
+  if (restore.empty() || !plat().WriteWholeFile(restore.substr(0, 1) + ":\\temp.temp", {})) return true;
+  ui::WindowModel& m = ui::MainModel();
+  const Text name = FileNameOf(restore);
+  m.SetText(dl::kPeArea.status, "复制镜像文件到工作目录：保存路径：" + work + name);
+  Log("copyfile= " + restore);
+  // An image already in the work directory is not copied onto itself.
+  if (UpperAscii(restore) != UpperAscii(work + name)) {
+    plat().SetAttributes(work + name, kAttrArchive);
+    if (!plat().CopyFileWithProgress(restore, work + name, ShowCopyProgress)) {
+      if (Cancelled()) return false;
+      Log("copyfile=false");
+      // The PE would look for an image that is not there.
+      Error("文件复制错误，请重新选择文件！", 0);
+      return false;
+    }
+  }
+  Log("copyfile=turn");
+  m.SetText(dl::kPeArea.status, "复制文件：完成");
+  SetRestoreImagePath(work + name);
+  return true;
+}
+
+// The PE of this preparation in the work directory, checked against the
+// page's digest: taken from there, else downloaded. A file there that does
+// not match is removed and downloaded again. False when it could not be
+// had (told to the user) or the user cancelled.
+bool BringPeFile(const PeLinks& pe, const Text& pe_file) {
+  ui::WindowModel& m = ui::MainModel();
+  if (FinishedFile(pe_file)) {
+    m.SetText(dl::kPeArea.status, "检验PE文件完整性：" + pe_file);
+    const Text digest = Digest(pe_file);
+    if (Cancelled()) return false;
+    Log("工作目录内PE文件MD5：" + digest);
+    if (digest == pe.md5) return true;
+    Log("工作目录内PE文件MD5值不正确，删除后重新下载");
+    plat().RemoveFile(pe_file);
+  }
+  ShowPeZero(0);
+  m.SetText(dl::kPeArea.status, "下载文件：保存路径：" + pe_file);
+  Log("DownloadFiles:" + pe.url);
+  dl::ClearTaskList();
+  g_download_started = 1;
+  const bool ok = dl::StartDownload(pe.url, pe.file_name, "XL_StartTask_", false);
+  if (!ok) {
+    if (g_download_started == 1 && !Cancelled()) {
+      Log("Download Error");
+      Error("文件下载错误，请稍后再试！", dl::MessageOwner());
+      dl::StopAndDeleteAllTasks();
+    }
+    g_download_started = 0;
+    return false;
+  }
+  g_download_started = 0;
+  m.SetText(dl::kPeArea.status, "检验PE文件完整性：" + pe_file);
+  const Text digest = Digest(pe_file);
+  if (Cancelled()) return false;
+  Log("云端PE本地副本MD5：" + digest);
+  if (digest == pe.md5) return true;
+  plat().RemoveFile(pe_file);
+  Error(kInstalledPeBadMessage, dl::MessageOwner());
+  return false;
+}
+
+// Everything before the boot entries: the restore image, the PE in place
+// and checked. False when the preparation ends here.
+bool BringPeInPlace(const PeLinks& pe) {
   const Text work = WorkDir();
   const Text sd = SystemDrive();
-  const Text restore = RestoreImagePath();
-  // A restore image on a drive that can be written to is copied into the
-  // work directory first (the PE finds it there).
-  if (!restore.empty() && plat().WriteWholeFile(restore.substr(0, 1) + ":\\temp.temp", {})) {
-    const Text name = FileNameOf(restore);
-    m.SetText(dl::kPeArea.status, "复制镜像文件到工作目录：保存路径：" + work + name);
-    Log("copyfile= " + restore);
-    plat().SetAttributes(work + name, kAttrArchive);
-    // An image already in the work directory is not copied onto itself.
-    if (UpperAscii(restore) == UpperAscii(work + name)) {
-      Log("copyfile=turn");
-    } else if (plat().CopyFileWithProgress(restore, work + name, ShowCopyProgress)) {
-      Log("copyfile=turn");
-    } else {
-      Error("文件复制错误，请重新选择文件！", 0);
-      dl::AbortDownloads();
-    }
-    m.SetText(dl::kPeArea.status, "复制文件：完成");
-    SetRestoreImagePath(work + name);
-  }
-
+  if (!CopyRestoreImage(work)) return false;
   for (const char* dir : {"WinPE", "boot"}) {
     plat().CreateFolder(sd + dir);
     plat().SetAttributes(sd + dir, kAttrHidden);
   }
   dl::SetProgressView(dl::ProgressView::kPeArea);
-
-  const Text pe_file = work + g_pe.file_name;
-  const Text boot_wim = sd + "WinPE\\boot.wim";
-  if (FinishedFile(pe_file)) {
-    Log("CopyFile_BOOT.WIM");
-    m.SetText(dl::kPeArea.status, "复制文件：保存路径：" + pe_file);
-    if (!plat().CopyFileWithProgress(pe_file, boot_wim, ShowCopyProgress)) {
-      Error("WinPE复制错误，请稍后再试！", dl::MessageOwner());
-      return;
-    }
-  } else {
-    ShowPeZero(0);
-    m.SetText(dl::kPeArea.status, "下载文件：保存路径：" + pe_file);
-    Log("DownloadFiles:" + g_pe.url);
-    dl::ClearTaskList();
-    g_download_started = 1;
-    const bool ok = dl::StartDownload(g_pe.url, g_pe.file_name, "XL_StartTask_", false);
-    if (!ok) {
-      if (g_download_started == 1) {
-        Log("Download Error");
-        Error("文件下载错误，请稍后再试！", dl::MessageOwner());
-        dl::StopAndDeleteAllTasks();
-      }
-      g_download_started = 0;
-      return;
-    }
-    g_download_started = 0;
-    Log("CopyFile_BOOT.WIM");
-    m.SetText(dl::kPeArea.status, "复制文件：保存路径：" + pe_file);
-    const bool copied = plat().CopyFileOver(pe_file, boot_wim);
-    LogResult(copied);
-    // Without the PE in place the boot entries would start nothing.
-    if (!copied) {
-      Error("WinPE复制错误，请稍后再试！", dl::MessageOwner());
-      return;
-    }
+  const Text pe_file = work + pe.file_name;
+  if (!BringPeFile(pe, pe_file)) return false;
+  Log("CopyFile_BOOT.WIM");
+  ui::MainModel().SetText(dl::kPeArea.status, "复制文件：保存路径：" + pe_file);
+  if (!plat().CopyFileWithProgress(pe_file, sd + "WinPE\\boot.wim", ShowCopyProgress)) {
+    if (!Cancelled()) Error("WinPE复制错误，请稍后再试！", dl::MessageOwner());
+    return false;
   }
-  if (!VerifyInstalledPe()) {
+  if (!VerifyInstalledPe(pe.md5)) {
+    if (Cancelled()) return false;
+    // A work copy that gave a wrong PE must not be taken again next time.
+    plat().RemoveFile(pe_file);
     Error(kInstalledPeBadMessage, dl::MessageOwner());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void PrepareBackupRestorePe() {
+  Log("备份还原下载PE");
+  g_pe.url.clear();
+  g_pe.file_name.clear();
+  // The checks of the machine that must pass before a backup or restore
+  // belong here, before the PE page is fetched.
+  if (!FetchPeLinks("DownloadLink_PE:")) PeLookupFatal();
+
+  JobHooks hooks;
+  hooks.stop = [] {
+    g_download_started = 0;
+    dl::EndWaits();
+    dl::StopAndDeleteAllTasks();
+  };
+  hooks.cancelled = [] { ui::MainModel().SetEnabled(names::kHelpButton, true); };
+  if (!BeginJob(JobKind::kPePreparation, hooks)) return;
+  const PeLinks pe = g_pe;  // this preparation's own copy
+  if (!BringPeInPlace(pe)) {
+    if (!Cancelled()) EndJob(JobState::kFailed);
     return;
   }
-
+  if (!MoveJobState({JobState::kDownloading, JobState::kVerifying}, JobState::kHandingOff)) return;
   g_pe.url.clear();
   ShowPeZero(100);
-  m.SetText(dl::kPeArea.status, "下载文件：完成");
+  ui::MainModel().SetText(dl::kPeArea.status, "下载文件：完成");
   Log("备份还原下载PE结束");
-  if (!PrepareBootEntries()) return;
+  if (!PrepareBootEntries()) {
+    EndJob(JobState::kFailed);
+    return;
+  }
+  EndJob(JobState::kCountingDown);
   FinishRequestWithRestart();
 }
 

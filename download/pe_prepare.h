@@ -25,8 +25,9 @@ Text PePageAddress();
 // after "&filename=", MD5 after "&md5=", each closed by "&".
 PeLinks ParsePePage(const Text& page);
 // Fetches the page, logs log_prefix + its text and stores its values. False
-// when it names no link or no file name, or a file name that cannot be saved
-// in the work directory as it is (then the values are left empty).
+// when it names no link, no file name or no digest (32 hexadecimal digits),
+// or a file name that cannot be saved in the work directory as it is (then
+// the values are left empty).
 bool FetchPeLinks(const Text& log_prefix);
 // "程序无法继续，获取安装系统（PE）错误 请前往官网下载最新版！", the wizard back on
 // the system choice, the maker's home page opened, the program ended.
@@ -37,25 +38,30 @@ extern const char kPeLookupMessage[];
 void SetRestoreImagePath(const Text& path);
 const Text& RestoreImagePath();
 
-// The PE preparation of the restore and backup requests (window thread).
-// Ends with the restart when everything is in place; returns when it could
-// not be done (after telling the user) or the user cancelled the download.
+// The PE preparation of the restore and backup requests (window thread), a
+// job of its own (core/job.h): the restore image copied into the work
+// directory, the PE there checked against the page's digest (a wrong one is
+// removed and downloaded again), put in place and checked again. Ends with
+// the restart when everything is in place; returns when it could not be
+// done (after telling the user, and without any boot entry) or the user
+// cancelled.
 void PrepareBackupRestorePe();
 
 // The copy progress of this preparation on the PE progress area: whole
-// percents rounded down. Keeps the window alive; always continues the copy.
+// percents rounded down. Keeps the window alive; stops the copy once the
+// preparation was cancelled.
 bool ShowCopyProgress(uint64_t total, uint64_t copied);
 
-// The PE download's cancel button: asks, then stops and deletes every task
-// and lets the preparation return quietly.
+// The PE download's cancel button: asks, then cancels the preparation
+// (CancelJob), which returns quietly.
 void CancelPeDownload();
 // 1 while the preparation waits for its PE download.
 int PeDownloadStarted();
 
 // Checks the PE now in place ("WinPE\boot.wim" on the system drive) against
-// the PE page's MD5, when the page gave one. On a mismatch the copy is
-// removed and false returned. The digest progress goes to the current view.
-bool VerifyInstalledPe();
+// the expected digest. On a mismatch the copy is removed and false returned.
+// The digest progress goes to the current view.
+bool VerifyInstalledPe(const Text& expected);
 // "WinPE文件校验错误，请稍后再试！"
 extern const char kInstalledPeBadMessage[];
 

@@ -20,8 +20,6 @@ struct State {
   std::atomic<int> busy{0};
   std::atomic<Handle> download_worker{kNoHandle};
   std::atomic<Handle> second_worker{kNoHandle};
-  int started_jobs = 0;   // under mu
-  int finished_jobs = 0;  // under mu
 };
 
 State& S() {
@@ -79,32 +77,6 @@ void SetBusy(int busy) {
     SetBusyFlag(busy);
 }
 
-void SetJobCounters(int started, int finished) {
-  LockGuard g(S().mu);
-  S().started_jobs = started;
-  S().finished_jobs = finished;
-}
-int StartedJobs() {
-  LockGuard g(S().mu);
-  return S().started_jobs;
-}
-int FinishedJobs() {
-  LockGuard g(S().mu);
-  return S().finished_jobs;
-}
-void LowerStartedJobs() {
-  LockGuard g(S().mu);
-  --S().started_jobs;
-}
-bool FinishJob() {
-  // A cancelled job ends here without counting (the cancel lowered the
-  // started count for it already).
-  if (!plat().OnWindowThread() && !plat().Checkpoint()) return false;
-  LockGuard g(S().mu);
-  ++S().finished_jobs;
-  return S().started_jobs > 0 && S().finished_jobs == S().started_jobs;
-}
-
 void SetJobThreads(Handle download_worker, Handle second_worker) {
   S().download_worker = download_worker;
   S().second_worker = second_worker;
@@ -149,24 +121,6 @@ void StopAndDeleteAll() {
 void StopAndDeleteAllTasks() {
   StopAndDeleteAll();
   ClearTaskList();
-}
-
-void AbortDownloads() {
-  StopAndDeleteAll();
-  ClearTaskList();
-  EndWaits();
-  SetBusy(0);
-  ui::MainModel().SetPage(kWizardHost, 2);
-  {
-    LockGuard g(S().mu);
-    S().started_jobs = 0;
-  }
-  auto links = Links();
-  if (links.reset_started_jobs) links.reset_started_jobs();
-  const bool on_window_thread = plat().OnWindowThread();
-  if (Handle w = DownloadWorker()) plat().RequestStop(w);
-  if (on_window_thread)
-    if (Handle w = SecondWorker()) plat().RequestStop(w);
 }
 
 void ShutDownEngine() {

@@ -1,6 +1,7 @@
 // The process-wide download state: the task list, the current task, the busy
 // flag, the two job threads, and the operations on them: start a download,
-// pause and resume, abort, and the engine's part of shutting down.
+// pause and resume, stop every task, and the engine's part of shutting down.
+// Stopping a job as a whole is core/job.h's CancelJob.
 #pragma once
 
 #include <cstdint>
@@ -18,8 +19,7 @@ namespace mv::dl {
 // sets these before any job starts; unset hooks do nothing (without set_busy
 // only the busy flag is cleared).
 struct DownloadLinks {
-  std::function<void(int)> set_busy;         // the window's SetBusy (navigation too)
-  std::function<void()> reset_started_jobs;  // started-jobs counter of the install = 0
+  std::function<void(int)> set_busy;  // the window's SetBusy (navigation too)
 };
 void SetDownloadLinks(DownloadLinks links);
 
@@ -44,18 +44,6 @@ void SetBusyFlag(int busy);
 // without one.
 void SetBusy(int busy);
 
-// The job counters of a cloud install: jobs started (the download and the
-// data backup) and jobs finished.
-void SetJobCounters(int started, int finished);
-int StartedJobs();
-int FinishedJobs();
-void LowerStartedJobs();
-// A job's end: counts it finished and returns true when it was the last one,
-// so its caller runs the hand-off. A job that was asked to stop (cancelled)
-// does not count and never runs the hand-off; neither does any job once the
-// counters were reset by an abort.
-bool FinishJob();
-
 // The download worker and the second (data backup) worker of an install,
 // kNoHandle when none runs.
 void SetJobThreads(Handle download_worker, Handle second_worker);
@@ -74,13 +62,6 @@ bool StartDownload(const std::string& url, const std::string& file_name, const s
 // task, then let the worker go on.
 void PauseDownload();
 void ResumeDownload();
-
-// Stops and deletes every task, empties the list, clears the busy state,
-// sends the wizard back to the system choice, sets the started-jobs counter
-// to 0 and asks the job threads to stop. Called on the download worker, it
-// stops that worker only (its caller returns at once) and leaves the data
-// backup to finish; called on the window thread it stops both.
-void AbortDownloads();
 
 // Stops and deletes every task of the list (first to last) and empties it.
 void StopAndDeleteAllTasks();

@@ -107,6 +107,10 @@ struct WideEntry {
 using Handle = uintptr_t;
 constexpr Handle kNoHandle = 0;
 
+// The bounds of Platform::FetchUrl.
+constexpr uint32_t kFetchLimitBytes = 4u << 20;
+constexpr uint32_t kFetchTimeoutMs = 15000;
+
 // Window handles are opaque to the core: the view owns real windows.
 using WindowRef = uintptr_t;
 
@@ -310,7 +314,10 @@ class Platform {
   virtual Text FormatTime(const LocalTime& t, const Text& pattern) = 0;
 
   // ---- Network -----------------------------------------------------------
-  // HTTP GET through the system's internet library; the body, empty on failure.
+  // HTTP GET through the system's internet library; the body, empty on
+  // failure. The pages fetched are small and the caller may be the window
+  // thread: a body longer than kFetchLimitBytes is a failure, and so is a
+  // server that has not delivered the whole body within kFetchTimeoutMs.
   virtual Bytes FetchUrl(const Text& url) = 0;
   // The size the server announces for an address (Content-Length of the
   // answer to a GET whose body is not read); -1 when unknown or on failure.

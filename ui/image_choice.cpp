@@ -103,14 +103,13 @@ bool SafeWorkFileName(const Text& name) {
 bool OnCatalogueNavigate(const Text& url) {
   ImageChoice& c = Choice();
   c.image_index = 1;
-  c.system_name.clear();
-  c.url.clear();
 
+  // A page or frame that is no choice leaves the recorded choice whole (its
+  // address included: the install downloads from it).
   const size_t at = url.find(service::kLinkType);
   if (at == Text::npos) return true;
   const Text first = url.substr(0, at);
   const Text second = url.substr(at + std::char_traits<char>::length(service::kLinkType));
-  c.url = first;
 
   if (second == service::kLinkLocalWim) {
     PickLocalImage();
@@ -134,6 +133,7 @@ bool OnCatalogueNavigate(const Text& url) {
     if (ch == '+') ch = ' ';
   c.system_name = name;
   SetSelectionLabel(name);
+  c.url = first;
   c.file_name = file_name;
   c.md5 = TextBetween(second, service::kLinkMd5, service::kValueEnd, 1, false);
   // A catalogue choice after a local one is a download again.

@@ -6,6 +6,7 @@
 
 #include "boot/boot_names.h"
 #include "boot/restart.h"
+#include "core/job.h"
 #include "core/log.h"
 #include "core/service_host.h"
 #include "core/startup.h"
@@ -109,23 +110,11 @@ void TakeCheck(const char* name, const std::string& arg) {
   if (arg == "1" || arg == "0") M().SetChecked(name, arg == "1");
 }
 
-// A cancelled download on the progress step: every task stopped and
-// deleted, the busy state cleared, the download worker stopped.
-bool CancelDownloadStep() {
-  const int answer = plat().ShowMessageBox(kCancelTasksQuestion, kMbYesNo | kMbIconQuestion, "提示", Owner());
-  if (answer != kResYes) return false;
-  dl::CopyShared().cancel = 1;
-  for (dl::XlHandle task : dl::TaskList()) {
-    dl::XlStopTask(task);
-    dl::XlDeleteTask(task);
-  }
-  dl::ClearTaskList();
-  if (auto lower = Links().lower_started_jobs) lower();
-  M().SetEnabled(names::kNextButton, true);
-  M().SetText(names::kSelectionLabel, M().Text(names::kSelectionLabel));  // drawn again
-  SetBusy(0);
-  if (Handle w = dl::DownloadWorker()) plat().RequestStop(w);
-  return true;
+// Back on the progress step: the running job is stopped (every worker of
+// it, waited for) once the user agrees. False when the wizard stays.
+bool CancelProgressStep() {
+  if (AskAboutJob(kCancelTasksQuestion, kMbYesNo | kMbIconQuestion, "提示", Owner()) != kResYes) return false;
+  return CancelJob();
 }
 
 void ShowHint() {
@@ -327,10 +316,7 @@ void InstallMainWindowLogic() {
   RegisterStartupHooks();
   SetLocalInstallPage(ShowBackupPage);
   dl::InstallDownloadHooks();
-  dl::SetDownloadLinks({[](int busy) { SetBusy(busy); },
-                        [] {
-                          if (auto reset = Links().reset_started_jobs) reset();
-                        }});
+  dl::SetDownloadLinks({[](int busy) { SetBusy(busy); }});
 }
 
 void OnStartUpFinished() { SurveyAgain(); }
@@ -349,9 +335,9 @@ void ShowStep() {
 
 bool ConfirmExit() {
   if (dl::BusyFlag()) {
-    if (plat().ShowMessageBox(kExitBusyQuestion, kMbYesNo | kMbIconWarning, "提示", Owner()) == kResYes) {
-      if (Handle w = dl::DownloadWorker()) plat().RequestStop(w);
-      if (Handle w = dl::SecondWorker()) plat().RequestStop(w);
+    if (AskAboutJob(kExitBusyQuestion, kMbYesNo | kMbIconWarning, "提示", Owner()) == kResYes) {
+      // A hand-off under way is not broken off halfway.
+      if (!CancelJob()) return false;
       ShutDown();
     }
   }
@@ -423,21 +409,22 @@ void WizardNext() {
     M().SetVisible(names::kBackButton, true);
     M().SetEnabled(names::kBackButton, true);
   }
-  if (step > names::kStepProgress) return;  // the last step: nothing further
+  // The last step: nothing further. On the progress step nothing is ready
+  // until the job hands off (and a data backup that runs is never started
+  // twice over the same files).
+  if (step >= names::kStepProgress) return;
   ShowDownloadProgress(true);
   if (data_only) {
-    // A data backup already runs on the progress step: never start a second
-    // one over the same files.
-    if (step == names::kStepProgress) return;
     if (!AnyDataItem()) {
       plat().ShowMessageBox(kNoItemMessage, kMbIconInformation, "提示", Owner());
       return;
     }
+    if (auto start = Links().start_data_backup)
+      if (!start()) return;
     M().SetPage(names::kWizard, names::kStepProgress);
     ShowDownloadProgress(false);
     // The backup's end shows it again (and returns to the choice).
     M().SetVisible(names::kNextButton, false);
-    if (auto start = Links().start_data_backup) start();
   } else {
     M().SetPage(names::kWizard, step + 1);
   }
@@ -447,7 +434,7 @@ void WizardNext() {
 void WizardBack() {
   const int step = Step();
   if (step == names::kStepDataChoice) M().SetVisible(names::kBackButton, false);
-  if (step == names::kStepProgress && !CancelDownloadStep()) return;
+  if (step == names::kStepProgress && !CancelProgressStep()) return;
   if (step == names::kStepSystemChoice) M().SetEnabled(names::kNextButton, true);
   if (step > 0) M().SetPage(names::kWizard, step - 1);
   ShowStep();

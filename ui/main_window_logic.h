@@ -18,17 +18,15 @@ namespace mv::ui {
 
 // The parts of the install and backup flows that the wizard starts. Unset
 // ones do nothing (a missing install starter only checks that a system has
-// been chosen).
+// been chosen). Whatever they start is a job (core/job.h): back on the
+// progress step and the close request stop it through CancelJob.
 struct WizardLinks {
   // The next button on the system-choice step: checks the choice and starts
   // the cloud install; false when it stopped at its checks (the wizard stays).
   std::function<bool()> start_cloud_install;
-  // Lowers the install's started-jobs counter by one (a cancelled download).
-  std::function<void()> lower_started_jobs;
-  // Sets the started-jobs counter to 0 (the download part's abort).
-  std::function<void()> reset_started_jobs;
-  // Starts the data-backup worker of the data-only mode.
-  std::function<void()> start_data_backup;
+  // Starts the data-only backup; false when it did not start (the wizard
+  // stays on the choice of items).
+  std::function<bool()> start_data_backup;
   // The data-backup page's cancel button.
   std::function<void()> cancel_data_backup;
 };
@@ -50,8 +48,9 @@ void OnStartUpFinished();
 void SetBusy(int busy);
 // The step indicator follows the wizard's current step.
 void ShowStep();
-// The close request: asks (twice while busy) and ends the program on Yes;
-// false when the window stays open.
+// The close request: asks (twice while busy) and ends the program on Yes,
+// a running job stopped first (its workers end between two files, so that
+// nothing is left half-written); false when the window stays open.
 bool ConfirmExit();
 
 // The navigation buttons' actions.

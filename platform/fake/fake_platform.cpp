@@ -1560,14 +1560,17 @@ Text FakePlatform::FormatTime(const LocalTime& t, const Text& pattern) {
 
 Bytes FakePlatform::FetchUrl(const Text& url) {
   std::function<Bytes(const Text&)> handler;
+  Bytes body;
   {
     LockGuard g(impl_->mu);
     impl_->urls_fetched.push_back(url);
     auto it = impl_->urls.find(url);
-    if (it != impl_->urls.end()) return it->second;
-    handler = impl_->url_handler;
+    if (it != impl_->urls.end()) body = it->second;
+    else handler = impl_->url_handler;
   }
-  return handler ? handler(url) : Bytes();
+  if (handler) body = handler(url);
+  if (body.size() > kFetchLimitBytes) body.clear();  // as the adapter: too long is a failure
+  return body;
 }
 
 int64_t FakePlatform::UrlContentLength(const Text& url) {

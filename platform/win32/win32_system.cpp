@@ -7,6 +7,7 @@
 #include <wininet.h>
 
 #include <cstdio>
+#include <memory>
 
 #include "support/wmi.h"
 
@@ -411,13 +412,32 @@ Text Win32Platform::FormatTime(const LocalTime& t, const Text& pattern) {
 
 // ---- Internet library ---------------------------------------------------------------
 
-Bytes Win32Platform::FetchUrl(const Text& url) {
+namespace {
+
+// One page fetch, shared by the caller and the thread that does it: a
+// caller that stops waiting leaves the rest to the thread, whose last
+// reference frees it.
+struct PageFetch {
+  std::wstring url;
   Bytes body;
+  bool ok = false;
+  HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ~PageFetch() {
+    if (done) ::CloseHandle(done);
+  }
+};
+
+void FetchPage(PageFetch& f) {
+  const DWORD start = ::GetTickCount();
   HINTERNET net = ::InternetOpenW(L"Mozilla/4.0 (compatible; MSIE 8.0)", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
                                   nullptr, 0);
-  if (!net) return body;
-  HINTERNET req = ::InternetOpenUrlW(net, Wide(url).c_str(), nullptr, 0,
-                                     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+  if (!net) return;
+  // Where the library honours them, no single wait outlasts the bound.
+  DWORD timeout = kFetchTimeoutMs;
+  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
+    ::InternetSetOptionW(net, option, &timeout, sizeof timeout);
+  HINTERNET req = ::InternetOpenUrlW(net, f.url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE,
+                                     0);
   if (req) {
     // An HTTP error page is not the body that was asked for.
     DWORD status = 0, len = sizeof status, index = 0;
@@ -428,18 +448,48 @@ Bytes Win32Platform::FetchUrl(const Text& url) {
     uint8_t buf[16384];
     DWORD got = 0;
     while (ok) {
-      if (!::InternetReadFile(req, buf, sizeof buf, &got)) {
+      if (::GetTickCount() - start >= kFetchTimeoutMs || !::InternetReadFile(req, buf, sizeof buf, &got)) {
         ok = false;
         break;
       }
       if (got == 0) break;
-      body.insert(body.end(), buf, buf + got);
+      if (f.body.size() + got > kFetchLimitBytes) {
+        ok = false;
+        break;
+      }
+      f.body.insert(f.body.end(), buf, buf + got);
     }
-    if (!ok) body.clear();
+    f.ok = ok;
     ::InternetCloseHandle(req);
   }
   ::InternetCloseHandle(net);
-  return body;
+}
+
+DWORD WINAPI PageFetchThread(LPVOID arg) {
+  std::unique_ptr<std::shared_ptr<PageFetch>> f(static_cast<std::shared_ptr<PageFetch>*>(arg));
+  FetchPage(**f);
+  ::SetEvent((*f)->done);
+  return 0;
+}
+
+}  // namespace
+
+Bytes Win32Platform::FetchUrl(const Text& url) {
+  // On a thread of its own, so that the bound holds whatever the internet
+  // library does with its time-outs (a server that accepts and never
+  // answers, a name that takes long to resolve).
+  auto fetch = std::make_shared<PageFetch>();
+  fetch->url = Wide(url);
+  if (!fetch->done) return Bytes();
+  auto* arg = new std::shared_ptr<PageFetch>(fetch);
+  HANDLE thread = ::CreateThread(nullptr, 0, PageFetchThread, arg, 0, nullptr);
+  if (!thread) {
+    delete arg;
+    return Bytes();
+  }
+  ::CloseHandle(thread);
+  if (::WaitForSingleObject(fetch->done, kFetchTimeoutMs) != WAIT_OBJECT_0 || !fetch->ok) return Bytes();
+  return fetch->body;
 }
 
 int64_t Win32Platform::UrlContentLength(const Text& url) {

@@ -10,6 +10,8 @@
 #include "backup/data_backup.h"
 #include "backup/requests.h"
 #include "backup/restore_points.h"
+#include "boot/pe_task.h"
+#include "core/job.h"
 #include "core/log.h"
 #include "core/startup.h"
 #include "core/state.h"
@@ -24,6 +26,9 @@ class BackupTest : public ::testing::Test {
   void SetUp() override {
     SetPlatform(&fake_);
     ResetProcessState();
+    ResetJob();
+    // The partition listing's number for the system drive (the task file needs it).
+    SetSystemPartitionNumberSource([] { return Text("0:2"); });
     CloseLog();
     ClearStartupHooks();
     ui::ClearHandlers();
@@ -47,6 +52,8 @@ class BackupTest : public ::testing::Test {
   void TearDown() override {
     WaitBackupSearch(~0u);
     WaitDataBackup(~0u);
+    ResetJob();
+    SetSystemPartitionNumberSource(nullptr);
     CloseLog();
     ClearStartupHooks();
     ui::ClearHandlers();

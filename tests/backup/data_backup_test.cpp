@@ -8,6 +8,8 @@
 #include <set>
 
 #include "backup/backup_page.h"
+#include "backup/data_warnings.h"
+#include "core/job.h"
 #include "boot/boot_names.h"
 #include "support/registry.h"
 #include "tests/backup/backup_fixture.h"
@@ -71,17 +73,14 @@ TEST_F(DataBackup, DocumentsArriveWithTheirNamesLongPathsAndEmptyFolders) {
   EXPECT_FALSE(ui::MainModel().Get(names::kDataBackupCancel).enabled);
 }
 
-TEST_F(DataBackup, NothingCheckedStillRunsToTheEndAndCountsTheJob) {
+TEST_F(DataBackup, NothingCheckedStillRunsToTheEnd) {
   fake_.PutFile("C:\\Users\\user\\Desktop\\a.txt", "a");
-  int finished = 0;
-  BackupLinks links;
-  links.job_finished = [&] { ++finished; };
-  SetBackupLinks(links);
-  BackUpData();
+  CopyTally tally;
+  EXPECT_TRUE(RunDataBackup(tally));
+  EXPECT_EQ(tally.copied + tally.failed, 0);
   EXPECT_FALSE(fake_.FileExists("D:\\MV_OSR\\bakfile\\桌面"));
   EXPECT_EQ(ui::MainModel().Text(names::kDataBackupPercent), "100%");
   EXPECT_EQ(ui::MainModel().Width(names::kDataBackupBar2), 309);
-  EXPECT_EQ(finished, 1);
   EXPECT_TRUE(fake_.Dialogs().empty());  // not the data-only mode: no message
 }
 
@@ -121,12 +120,13 @@ TEST_F(DataBackup, CancelStopsBetweenFilesAndLeavesNoPartialFile) {
     fake_.PutFileWide(kDocs + u"\\f" + std::u16string(1, u'A' + i) + u".bin", Content(1 << 20, static_cast<char>(i)));
   }
   ui::MainModel().SetChecked(names::kDataItems[0], true);
-  int cancelled = 0;
+  ui::MainModel().SetSelected(names::kDataBackupButton, true);
+  ui::MainModel().SetVisible(names::kNextButton, false);
+  std::vector<int> busy;
   BackupLinks links;
-  links.job_cancelled = [&] { ++cancelled; };
+  links.set_busy = [&busy](int b) { busy.push_back(b); };
   SetBackupLinks(links);
   InstallBackupPage();
-  Choice().file_name = "x.iso";
   Handle h = StartDataBackup();
   ASSERT_NE(h, kNoHandle);
   EXPECT_EQ(StartDataBackup(), kNoHandle);  // one at a time
@@ -135,29 +135,57 @@ TEST_F(DataBackup, CancelStopsBetweenFilesAndLeavesNoPartialFile) {
   fake_.PauseThread(h);
   fake_.QueueAnswer(kResYes);
   ASSERT_TRUE(ui::Fire(names::kDataBackupCancel, "click"));
-  ASSERT_TRUE(WaitDataBackup(30000));
 
+  // The cancel returned once the worker had ended: nothing half-copied.
   auto copied = Tree(kBak);
   EXPECT_LT(copied.size(), static_cast<size_t>(kFiles));
   for (const auto& kv : copied) {
     EXPECT_EQ(kv.second, fake_.FileTextWide(kDocs + u"\\" + kv.first)) << "partial file";
   }
   EXPECT_EQ(fake_.Dialogs()[0].text, "程序正在备份资料，是否取消！");
-  EXPECT_EQ(cancelled, 1);
-  EXPECT_EQ(Choice().file_name, "");
-  EXPECT_EQ(ui::MainModel().Text(names::kDataBackupStep), "备份资料：完成");
+  EXPECT_EQ(CurrentJobState(), JobState::kCancelled);
+  EXPECT_EQ(busy, (std::vector<int>{1, 0})) << "busy while it ran";
+  EXPECT_TRUE(ui::MainModel().Get(names::kNextButton).visible) << "the items can be chosen again";
+  EXPECT_EQ(ui::MainModel().Text(names::kDataBackupStep), "备份资料：已取消");
   EXPECT_FALSE(ui::MainModel().Get(names::kDataBackupCancel).enabled);
 }
 
-TEST_F(DataBackup, CancelAnsweredNoKeepsGoing) {
+TEST_F(DataBackup, DataOnlyJobEndsWithItsSummaryOnTheWindowThread) {
   fake_.PutFile("C:\\Users\\user\\Desktop\\a.txt", "a");
+  ui::MainModel().SetChecked(names::kDataItems[2], true);
+  ui::MainModel().SetSelected(names::kDataBackupButton, true);
+  const Handle h = StartDataBackup();
+  ASSERT_NE(h, kNoHandle);
   fake_.QueueAnswer(kResNo);
-  int cancelled = 0;
-  BackupLinks links;
-  links.job_cancelled = [&] { ++cancelled; };
-  SetBackupLinks(links);
-  CancelDataBackup();
-  EXPECT_EQ(cancelled, 0);
+  CancelDataBackup();  // No: it goes on
+  ASSERT_TRUE(WaitDataBackup(30000));
+  EXPECT_TRUE(JobRunning()) << "its end waits for the window thread";
+  ASSERT_TRUE(ui::Fire(kJobTimer, "timer"));
+  EXPECT_EQ(CurrentJobState(), JobState::kDone);
+  EXPECT_EQ(fake_.FileText("D:\\MV_OSR\\bakfile\\桌面\\a.txt"), "a");
+  ASSERT_EQ(fake_.Dialogs().size(), 2u);
+  EXPECT_EQ(fake_.Dialogs()[1].text, "资料备份完成！\r\n共备份 1 个文件。");
+}
+
+TEST_F(DataBackup, OnTheSystemDriveTheUserIsToldFirst) {
+  // One drive: the work directory, and so the backup, is on C:.
+  SetWorkDir("C:\\MV_OSR\\");
+  fake_.CreateFolder("C:\\MV_OSR");
+  ui::MainModel().SetChecked(names::kDataItems[2], true);
+  fake_.QueueAnswer(kResNo);
+  EXPECT_EQ(StartDataBackup(), kNoHandle);
+  ASSERT_EQ(fake_.Dialogs().size(), 1u);
+  EXPECT_NE(fake_.Dialogs()[0].text.find("工作目录在系统盘（C:）上"), std::string::npos);
+  EXPECT_FALSE(JobRunning());
+  // Before an install hands off: failed copies are named, the drive said again.
+  fake_.QueueAnswer(kResYes);
+  EXPECT_TRUE(ConfirmDataBeforeHandOff(CopyTally{5, 2}, true));
+  const Text asked = fake_.Dialogs().back().text;
+  EXPECT_NE(asked.find("2 个文件未能备份"), std::string::npos) << asked;
+  EXPECT_NE(asked.find("重装系统会将其覆盖"), std::string::npos) << asked;
+  SetWorkDir("D:\\MV_OSR\\");
+  EXPECT_TRUE(ConfirmDataBeforeHandOff(CopyTally{5, 0}, true));
+  EXPECT_EQ(fake_.Dialogs().size(), 2u) << "nothing to say: no question";
 }
 
 // ---- Drivers -------------------------------------------------------------------

@@ -159,6 +159,9 @@ class Backup(mvwine.StagedCase):
     def test_restore_points_search_scroll_delete_then_backup_and_restore(self):
         with self.program("points", {"d": "hd", "e": "hd"}, nt6=True) as prog, self.shot_on_failure(prog):
             self.nt6_regedit(prog)
+            # The task files need the system partition's number: a disk the
+            # partition listing can read.
+            mvwine.system_disk(prog.prefix, os.path.join(os.path.abspath(ARGS.work), "disk"))
             e = prog.drive_folder("e")
             # Images on the second drive: both kinds in the root, one two
             # levels down and one too deep, some in recycle bins, a real WIM
@@ -296,6 +299,7 @@ class Backup(mvwine.StagedCase):
             self.assertTrue(before - datetime.timedelta(seconds=2) <= stamp <= after, (before, stamp, after))
             self.assertEqual(task["File"], hashlib.md5(("D:" + task["FilePtah"]).encode("gbk")).hexdigest())
             self.assertEqual(task["WimRatio"], "--compress=LZX:20")
+            self.assertEqual(task["PartitionNumber"], mvwine.SYSTEM_PARTITION)
             self.assertEqual(task["Name"], "MV_OSR_Backup_Wim_File")
             self.assertTrue(os.path.isdir(os.path.join(prog.drive_folder("d"), "MV_OSR", "os_bak")))
             pe = os.path.join(prog.prefix, "drive_c", "WinPE", "boot.wim")
@@ -310,6 +314,9 @@ class Backup(mvwine.StagedCase):
                 print("the WIM restore is not checked: the program carries the WIM tool's stand-in")
                 return
             os.remove(task_file)
+            # The restart's end of the session must be over before the next
+            # start, or it ends that program too.
+            prog.server("-w")
             prog.start()
             prog.wait_survey()
             prog.click("图形按钮_备份还原")
@@ -431,7 +438,7 @@ class Backup(mvwine.StagedCase):
             prog.click("图形按钮_取消备份")
             observer.join(60)
             self.assertEqual(answer.get("Text"), "程序正在备份资料，是否取消！")
-            r = prog.wait(lambda r: r.text("标签_资料备份步骤") == "备份资料：完成" and not r.get("图形按钮_取消备份")["enabled"],
+            r = prog.wait(lambda r: r.text("标签_资料备份步骤") == "备份资料：已取消" and not r.get("图形按钮_取消备份")["enabled"],
                           30, "the cancelled backup's end")
             self.assertEqual(r.text("标签_资料备份百分比"), "100%")
             self.assertIsNone(boxes.wait("提示", "资料备份", ms=3000), "a cancelled backup reports no completion")

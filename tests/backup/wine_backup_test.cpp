@@ -12,6 +12,7 @@
 #include "backup/data_backup.h"
 #include "backup/requests.h"
 #include "backup/restore_points.h"
+#include "core/job.h"
 #include "core/log.h"
 #include "core/state.h"
 #include "platform/win32/win32_platform.h"
@@ -116,6 +117,7 @@ class WineBackup : public ::testing::Test {
   }
   void TearDown() override {
     WaitDataBackup(~0u);
+    ResetJob();
     WaitBackupSearch(~0u);
     CloseLog();
     SetPlatform(nullptr);
@@ -207,6 +209,7 @@ TEST_F(WineBackup, DocumentsWithNamesOutsideGbkAndLongPathsArriveWhole) {
 
   ASSERT_NE(StartDataBackup(), kNoHandle);
   ASSERT_TRUE(WaitDataBackup(120000));
+  ui::Fire(kJobTimer, "timer");  // the job's end, on this (the window's) thread
 
   auto want = Tree(docs_);
   want.erase(u".hidden\\");

@@ -48,7 +48,7 @@ class PeTask : public BootMachine {
 TEST_F(PeTask, WimTaskWritesEveryKeyInOrderAndTheMarkers) {
   ASSERT_FALSE(fake.FileExists("C:\\WinPE"));
   const Text image = "D:\\MV_OSR\\Win10_x64.esd";
-  mv::WritePeTask(3, image, "2");
+  ASSERT_TRUE(mv::WritePeTask(3, image, "2"));
 
   ASSERT_TRUE(fake.FileExists(kTask)) << "the \\WinPE folder is created first";
   EXPECT_EQ(KeyOrder(), Head({"TaskFile", "Index", "File", "FilePtah", "PartitionNumber"}));
@@ -77,17 +77,37 @@ TEST_F(PeTask, WimTaskWritesEveryKeyInOrderAndTheMarkers) {
                                                       "attrib +s +h D:\\" + file}));
 }
 
-TEST_F(PeTask, GhostTaskAfterAWimTaskKeepsTheOldIndex) {
-  mv::WritePeTask(3, "D:\\MV_OSR\\a.wim", "4");
-  mv::WritePeTask(1, "E:\\win.gho", "9");
+TEST_F(PeTask, GhostTaskAfterAWimTaskHoldsNothingOfTheEarlierTask) {
+  ASSERT_TRUE(mv::WritePeTask(4, "D:\\MV_OSR\\os_bak\\b.WIM", ""));
+  ASSERT_TRUE(mv::WritePeTask(3, "D:\\MV_OSR\\a.wim", "4"));
+  ASSERT_TRUE(mv::WritePeTask(1, "E:\\win.gho", "9"));
   EXPECT_EQ(Key("task"), "1");
-  EXPECT_EQ(Key("Index"), "4") << "keys are never removed";
+  EXPECT_EQ(Key("Index"), "<missing>") << "an earlier task's index would be read as this one's";
+  EXPECT_EQ(Key("WimRatio"), "<missing>");
+  EXPECT_EQ(KeyOrder(), Head({"FilePtah", "TaskFile", "File", "PartitionNumber"}));
   EXPECT_EQ(Key("FilePtah"), "\\win.gho");
   const Text file = TextDigest("E:\\win.gho");
   EXPECT_EQ(Key("File"), file);
   EXPECT_EQ(fake.FileText("E:\\" + file), file);
   EXPECT_EQ(Attributes("E:\\" + file), mv::kAttrSystem | mv::kAttrHidden);
   EXPECT_EQ(fake.FileText("C:\\" + TextDigest("DirE:\\win.gho")), TextDigest("DirE:\\win.gho"));
+}
+
+TEST_F(PeTask, NoTaskFileWithoutPartitionNumberOrWhenAWriteFails) {
+  ASSERT_TRUE(mv::WritePeTask(3, "D:\\MV_OSR\\a.wim", "1"));
+  // An unknown system partition: the PE could not tell where to install.
+  mv::SetSystemPartitionNumberSource([] { return Text(); });
+  EXPECT_FALSE(mv::WritePeTask(1, "E:\\win.gho", ""));
+  EXPECT_EQ(Key("task"), "3") << "refused before anything was written";
+  mv::SetSystemPartitionNumberSource(nullptr);
+  EXPECT_FALSE(mv::WritePeTask(1, "E:\\win.gho", ""));
+  mv::SetSystemPartitionNumberSource([] { return Text("0:2"); });
+  // A marker that cannot be written (the image's drive is gone): no half task.
+  EXPECT_FALSE(mv::WritePeTask(3, "G:\\a.wim", "1"));
+  EXPECT_FALSE(fake.FileExists(kTask));
+  // Neither for a task the PE does not know.
+  EXPECT_FALSE(mv::WritePeTask(2, "E:\\win.gho", ""));
+  EXPECT_FALSE(fake.FileExists(kTask));
 }
 
 TEST_F(PeTask, GhostTaskOrder) {
@@ -126,12 +146,6 @@ TEST_F(PeTask, MarkersHiddenWhereAttribTakesOneFlag) {
   EXPECT_EQ(Attributes("C:\\" + TextDigest("DirE:\\win.gho")), mv::kAttrSystem | mv::kAttrHidden);
 }
 
-TEST_F(PeTask, UnknownTaskWritesOnlyTheCommonKeys) {
-  mv::WritePeTask(2, "E:\\win.gho", "");
-  EXPECT_EQ(KeyOrder(), Head({}));
-  EXPECT_EQ(Key("task"), "2");
-}
-
 TEST_F(PeTask, ListingInAnotherLanguageGivesAnEmptyBootId) {
   fake.OnCommand("bcdedit.exe", [](const Text&) {
     return Text("\r\nWindows 启动管理器\r\n--------------------\r\n标识符                  {bootmgr}\r\n"
@@ -149,7 +163,7 @@ TEST_F(PeTask, ListingInAnotherLanguageGivesAnEmptyBootId) {
 TEST_F(PeTask, MissingSystemPartitionValueStillWritesTheFile) {
   fake.RegRemoveValue(mv::kHkeyLocalMachine, "SYSTEM\\Setup", "SystemPartition");
   EXPECT_EQ(mv::SystemPartitionPath(), "\\\\.\\GLOBALROOT\\");
-  mv::WritePeTask(1, "E:\\win.gho", "");
+  EXPECT_TRUE(mv::WritePeTask(1, "E:\\win.gho", ""));
   EXPECT_EQ(Key("BootPartition"), TextDigest("\\\\.\\GLOBALROOT\\2019-08-19 21:05:07"));
   EXPECT_EQ(Key("FilePtah"), "\\win.gho");
 }

@@ -27,8 +27,10 @@ class Env {
   // running as root, which keeps the bit but writes anyway.
   virtual bool ReadOnlyEnforced() const { return true; }
   // The base address ("http://127.0.0.1:port") of a test server that serves
-  // "/net_available/available.txt" as the four GBK bytes of "正常" and
-  // answers 404 for anything else; empty when there is none.
+  // "/net_available/available.txt" as the four GBK bytes of "正常",
+  // "/limit.bin" of kFetchLimitBytes bytes and "/over-limit.bin" of one byte
+  // more, never answers "/silent" (for a minute), and answers 404 for
+  // anything else; empty when there is none.
   virtual Text HttpBase() = 0;
 };
 

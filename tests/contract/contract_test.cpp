@@ -531,6 +531,12 @@ TEST_F(Contract, FetchUrlGivesTheBodyOrNothing) {
   if (base.empty()) GTEST_SKIP() << "no test server";
   EXPECT_EQ(S(p_->FetchUrl(base + "/net_available/available.txt")), "正常");
   EXPECT_TRUE(p_->FetchUrl(base + "/net_available/none.txt").empty()) << "an error page is not the body";
+  // Bounded: a body over the limit and a server that never answers are failures.
+  EXPECT_EQ(p_->FetchUrl(base + "/limit.bin").size(), kFetchLimitBytes);
+  EXPECT_TRUE(p_->FetchUrl(base + "/over-limit.bin").empty());
+  const uint32_t start = p_->TickCount();
+  EXPECT_TRUE(p_->FetchUrl(base + "/silent").empty());
+  EXPECT_LT(p_->TickCount() - start, kFetchTimeoutMs + 10000) << "waited for a server that never answers";
 }
 
 TEST_F(Contract, UrlContentLengthIsTheAnnouncedSizeOrUnknown) {

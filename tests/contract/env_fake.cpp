@@ -25,6 +25,8 @@ class FakeEnv : public Env {
     fake_.AddDrive(kCdromDrive, kDriveCdrom, 0);
     fake_.OnCommand("echo", Echo);
     fake_.SetUrlText(HttpBase() + "/net_available/available.txt", "正常");
+    fake_.SetUrl(HttpBase() + "/limit.bin", Bytes(kFetchLimitBytes, 'x'));
+    fake_.SetUrl(HttpBase() + "/over-limit.bin", Bytes(kFetchLimitBytes + 1, 'x'));
   }
   Text HttpBase() override { return "http://127.0.0.1:18080"; }
   Platform& platform() override { return fake_; }

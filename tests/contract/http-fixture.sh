@@ -11,13 +11,23 @@ case $cmd in
     urlfile=${3:?missing URLFILE}
     mkdir -p "$dir/net_available"
     printf '\xd5\xfd\xb3\xa3' > "$dir/net_available/available.txt"   # "正常" in GBK
+    # The fetch bound (kFetchLimitBytes) and one byte over it.
+    head -c $((4 << 20)) /dev/zero > "$dir/limit.bin"
+    head -c $(((4 << 20) + 1)) /dev/zero > "$dir/over-limit.bin"
     rm -f "$urlfile"
     mkdir -p "$(dirname "$urlfile")"
     if [ -f "$dir.pid" ]; then kill "$(cat "$dir.pid")" 2>/dev/null || true; fi
     python3 -c '
-import functools, http.server, sys
-handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=sys.argv[1])
-handler.log_message = lambda *a: None
+import functools, http.server, sys, time
+class Handler(http.server.SimpleHTTPRequestHandler):
+    def do_GET(self):
+        if self.path == "/silent":
+            time.sleep(60)  # a server that never answers
+            return
+        super().do_GET()
+    def log_message(self, *a):
+        pass
+handler = functools.partial(Handler, directory=sys.argv[1])
 server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
 with open(sys.argv[2] + ".tmp", "w") as f:
     f.write("http://127.0.0.1:%d" % server.server_address[1])

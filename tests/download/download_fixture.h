@@ -48,10 +48,9 @@ class DownloadTest : public ::testing::Test {
     fake_.CreateFolder("D:\\MV_OSR");
     OpenLog();
     SetDownloadLinks({[this](int busy) {
-                        busy_calls_.push_back(busy);
-                        SetBusyFlag(busy);
-                      },
-                      [this] { ++job_resets_; }});
+      busy_calls_.push_back(busy);
+      SetBusyFlag(busy);
+    }});
     ClearTaskList();
     SetCurrentTask(0);
     SetBusyFlag(0);
@@ -89,7 +88,6 @@ class DownloadTest : public ::testing::Test {
   FakePlatform fake_;
   FakeEngine engine_;
   std::vector<int> busy_calls_;
-  int job_resets_ = 0;
 };
 
 }  // namespace mv::dl::test

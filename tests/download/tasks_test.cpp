@@ -100,38 +100,20 @@ TEST_F(DownloadTest, PauseStopsTheTaskAfterTheWorkerAndResumeTheOtherWayRound) {
   while (engine_.Count("query:101") < queries + 3) fake_.Sleep(1);
 
   // Cancelling ends the wait (a deleted task reads as failed) and stops the worker.
-  AbortDownloads();
+  fake_.RequestStop(worker);
+  StopAndDeleteAllTasks();
+  EndWaits();
   ASSERT_TRUE(fake_.JoinThread(worker, 10000));
   fake_.ReleaseThread(worker);
   EXPECT_EQ(result, 0);
 }
 
-TEST_F(DownloadTest, AbortStopsAndDeletesEveryTaskAndResetsTheJob) {
+TEST_F(DownloadTest, StopAndDeleteGoesThroughEveryTaskInOrder) {
   AppendTask(101);
   AppendTask(102);
-  SetBusyFlag(1);
-  std::atomic<int> loops{0};
-  auto body = [&] {
-    while (fake_.Checkpoint()) {
-      ++loops;
-      fake_.Sleep(5);
-    }
-  };
-  const Handle download = fake_.StartThread(body);
-  const Handle backup = fake_.StartThread(body);
-  SetJobThreads(download, backup);
-
-  AbortDownloads();
+  StopAndDeleteAllTasks();
   EXPECT_EQ(engine_.Calls(), (Calls{"stop:101", "delete:101", "stop:102", "delete:102"}));
   EXPECT_TRUE(TaskList().empty());
-  EXPECT_EQ(busy_calls_, (std::vector<int>{0}));
-  EXPECT_EQ(BusyFlag(), 0);
-  EXPECT_EQ(ui::MainModel().Get(kWizardHost).page, 2);
-  EXPECT_EQ(job_resets_, 1);
-  EXPECT_TRUE(fake_.JoinThread(download, 10000));
-  EXPECT_TRUE(fake_.JoinThread(backup, 10000));
-  fake_.ReleaseThread(download);
-  fake_.ReleaseThread(backup);
 }
 
 TEST_F(DownloadTest, ShutDownStopsTasksOnlyWhileBusyAndReleasesAStartedEngine) {

@@ -154,6 +154,31 @@ def make_nt6(prefix, regedit):
             shutil.copy2(regedit, target)
 
 
+# The system disk that system_disk gives a prefix: a GPT disk image made with
+# sfdisk whose basic data partition (its third) carries C:'s volume serial,
+# so that the disk-listing tool finds the system drive there.
+SYSTEM_DISK_SERIAL = "5E6F7081"
+SYSTEM_PARTITION = "1:3"
+
+
+def system_disk(prefix, images):
+    """Makes the disk images in the folder images (once) and gives the
+    prefix the GPT one as physical drive 0, with C: on its third partition:
+    the partition listing then records SYSTEM_PARTITION, which the PE task
+    file needs."""
+    if not os.path.exists(os.path.join(images, "gpt.img")):
+        subprocess.run([os.path.join(TOP, "tests", "detect", "make-disk-images.sh"), images], check=True,
+                       stdout=subprocess.DEVNULL, timeout=600)
+    link = os.path.join(prefix, "dosdevices", "physicaldrive0")
+    if os.path.lexists(link):
+        os.remove(link)
+    os.symlink(os.path.join(images, "gpt.img"), link)
+    with open(os.path.join(prefix, "drive_c", ".windows-serial"), "w") as f:
+        f.write(SYSTEM_DISK_SERIAL + "\n")
+    with open(os.path.join(prefix, "drive_c", ".windows-label"), "w") as f:
+        f.write("WIN\n")
+
+
 def pe_is_64bit(path):
     """Whether a PE file is a 64-bit (PE32+) program."""
     with open(path, "rb") as f:

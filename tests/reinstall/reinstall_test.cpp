@@ -1,111 +1,25 @@
 // The wizard's install from the next button to the countdown, and the PE
 // preparation of the restore and backup requests, on the fake machine with
-// the fake engine ("downloaded" files appear when a task reports complete)
-// and the bcdedit stand-in.
-#include <unistd.h>
-
+// the fake engine and the bcdedit stand-in.
 #include <atomic>
-#include <map>
 
-#include "boot_machine.h"
-#include "core/log.h"
-#include "core/md5.h"
-#include "core/service_host.h"
-#include "detect/partition_listing.h"
 #include "boot/boot_names.h"
 #include "boot/pe_task.h"
 #include "boot/restart.h"
-#include "download/engine.h"
-#include "download/pe_prepare.h"
-#include "download/progress.h"
-#include "download/reinstall.h"
-#include "download/tasks.h"
-#include "tests/download/fake_engine.h"
-#include "ui/image_choice.h"
-#include "ui/main_names.h"
-#include "ui/model.h"
+#include "tests/reinstall/install_fixture.h"
 
 namespace mv {
 namespace {
 
-using dl::test::FakeEngine;
 using dl::test::FakeStatus;
-
-Text Md5Of(const std::string& s) {
-  Md5 m;
-  m.Update(reinterpret_cast<const uint8_t*>(s.data()), s.size());
-  uint8_t d[16];
-  m.Final(d);
-  return Md5::Hex(d, true);
-}
-
-const std::string kImage(300000, 'i');
-const std::string kPe(120000, 'p');
-
-class InstallTest : public boottest::BootMachine {
- protected:
-  void SetUp() override {
-    BootMachine::SetUp();
-    fake.CreateFolder("D:\\MV_OSR");
-    OpenLog();
-    dl::BindEngine(FakeEngine::Table());
-    dl::ClearTaskList();
-    dl::SetBusyFlag(0);
-    dl::SetJobThreads(kNoHandle, kNoHandle);
-    ui::MainModel().SetWidth(dl::kDownloadPage.track, 400);
-    ui::MainModel().SetWidth(dl::kPeArea.track, 300);
-    SetSystemPartitionValues("0:2", "MBR");
-    InstallReinstallFlow();
-    // What the server holds, by file name; the engine "downloads" it.
-    served_["Win10.wim"] = kImage;
-    served_["pe.wim"] = kPe;
-    engine_.default_script = {FakeStatus{true, 0, 1000, 500, 0.5f, 100}, FakeStatus{true, 4, 1000, 1000, 1.0f, 0}};
-    engine_.on_complete = [this](dl::XlHandle h) {
-      const auto& raw = engine_.tasks[h].file_name;
-      std::string name;
-      for (size_t i = 0; i + 1 < raw.size() && raw[i]; i += 2) name += static_cast<char>(raw[i]);
-      fake.PutFile("D:\\MV_OSR\\" + name, served_[name]);
-      fake.RemoveFile("D:\\MV_OSR\\" + name + ".dlctl");
-    };
-    SetPePage("http://h/pe/pe.wim&filename=pe.wim&md5=" + Md5Of(kPe) + "&");
-  }
-  void TearDown() override {
-    JoinWorkers();
-    engine_.on_complete = nullptr;
-    SetDataBackupJob({});
-    SetSystemPartitionNumberSource({});
-    CloseLog();
-    dl::BindEngineLibrary();
-    BootMachine::TearDown();
-  }
-  void SetPePage(const std::string& text) { fake.SetUrlText(service::PePageUrl(false), text); }
-  void Choose(const Text& md5) {
-    ASSERT_FALSE(OnCatalogueNavigate("http://h/images/Win10.wim?type=Win10.wim&md5=" + md5 + "&&os_name=Win10&"));
-  }
-  void JoinWorkers() {
-    for (Handle h : {dl::DownloadWorker(), dl::SecondWorker()})
-      if (h != kNoHandle) ASSERT_TRUE(fake.JoinThread(h, 20000));
-  }
-  std::vector<Text> Messages() {
-    std::vector<Text> out;
-    for (const auto& d : fake.Dialogs()) out.push_back(d.text);
-    return out;
-  }
-  std::string Log() { return fake.FileText("D:\\MV_OSR\\MV_OSR.log"); }
-  Text Ini(const Text& key) { return fake.IniRead("C:\\WinPE\\DaVidAZ.INI", "SYSTEM", key, "<none>"); }
-  bool HasPeEntry() { return Store().entries.size() > bcdstandin::DefaultStore('C', false).entries.size(); }
-  std::string M(const char* name) { return ui::MainModel().Text(name); }
-
-  FakeEngine engine_;
-  std::map<std::string, std::string> served_;
-};
 
 TEST_F(InstallTest, CatalogueImageEndsInTheCountdownWithEverythingInPlace) {
   Choose(Md5Of(kImage));
   int backups = 0;
-  SetDataBackupJob([&backups] { ++backups; });
+  SetDataBackupJob([&backups](CopyTally&) { return ++backups, true; });
   ASSERT_TRUE(StartCloudInstall());
-  JoinWorkers();
+  EXPECT_FALSE(ui::MainModel().Get(names::kNextButton).enabled) << "nothing is ready before the hand-off";
+  RunToEnd();
 
   EXPECT_EQ(backups, 1);
   EXPECT_TRUE(Messages().empty()) << Messages()[0];
@@ -119,6 +33,8 @@ TEST_F(InstallTest, CatalogueImageEndsInTheCountdownWithEverythingInPlace) {
   EXPECT_TRUE(HasPeEntry());
   EXPECT_EQ(ui::MainModel().Get(names::kRestartTimer).timer_ms, 1000u);
   EXPECT_EQ(ui::MainModel().Get(names::kNextButton).role, names::kRoleRestartNow);
+  EXPECT_TRUE(ui::MainModel().Get(names::kNextButton).enabled);
+  EXPECT_EQ(CurrentJobState(), JobState::kCountingDown);
   EXPECT_EQ(M(dl::kDownloadPage.status), "下载文件：完成");
   EXPECT_EQ(M(dl::kDownloadPage.percent), "100%");
   const std::string log = Log();
@@ -132,7 +48,7 @@ TEST_F(InstallTest, ExistingRightImageIsNotDownloadedAndAGhostImageIsTaskOne) {
   fake.PutFile("D:\\MV_OSR\\sys.GHO", kImage);
   ASSERT_FALSE(OnCatalogueNavigate("http://h/sys.GHO?type=sys.GHO&md5=" + Md5Of(kImage) + "&&os_name=G&"));
   ASSERT_TRUE(StartCloudInstall());
-  JoinWorkers();
+  RunToEnd();
   EXPECT_EQ(engine_.Setups().size(), 1u) << "only the PE";
   EXPECT_NE(Log().find("已存在系统文件：MD5值正确，无需重新下载"), std::string::npos);
   EXPECT_EQ(Ini("task"), "1");
@@ -144,7 +60,7 @@ TEST_F(InstallTest, WrongImagesAreDeletedAndTheWizardGoesBackWithoutABootEntry) 
   fake.PutFile("D:\\MV_OSR\\Win10.wim", "old and wrong");
   Choose("0123456789ABCDEF0123456789ABCDEF");
   ASSERT_TRUE(StartCloudInstall());
-  JoinWorkers();
+  RunToEnd();
   EXPECT_EQ(Messages(), (std::vector<Text>{"文件验证错误，请重新选择下载！"}));
   EXPECT_FALSE(fake.FileExists("D:\\MV_OSR\\Win10.wim"));
   EXPECT_EQ(ui::MainModel().Get(names::kWizard).page, names::kStepSystemChoice);
@@ -152,14 +68,14 @@ TEST_F(InstallTest, WrongImagesAreDeletedAndTheWizardGoesBackWithoutABootEntry) 
   EXPECT_FALSE(fake.FileExists("C:\\WinPE\\DaVidAZ.INI"));
   EXPECT_FALSE(HasPeEntry());
   EXPECT_EQ(dl::BusyFlag(), 0);
-  EXPECT_EQ(dl::StartedJobs(), 0) << "the data backup's end hands nothing off";
+  EXPECT_EQ(CurrentJobState(), JobState::kFailed);
 
   // A fresh download that is wrong: the other message. An expected digest in
   // lower case never matches.
   fake.ClearDialogs();
   Choose(Text("0123456789abcdef") + "0123456789abcdef");
   ASSERT_TRUE(StartCloudInstall());
-  JoinWorkers();
+  RunToEnd();
   EXPECT_EQ(Messages(), (std::vector<Text>{"程序验证错误，请重新选择下载！"}));
 }
 
@@ -168,7 +84,7 @@ TEST_F(InstallTest, UnfinishedDownloadIsResumedNotHashedAndDeleted) {
   fake.PutFile("D:\\MV_OSR\\Win10.wim.dlctl", "control");
   Choose(Md5Of(kImage));
   ASSERT_TRUE(StartCloudInstall());
-  JoinWorkers();
+  RunToEnd();
   EXPECT_EQ(Log().find("已存在系统文件："), std::string::npos);
   EXPECT_EQ(engine_.Setups().size(), 2u);
   EXPECT_TRUE(Messages().empty());
@@ -179,14 +95,14 @@ TEST_F(InstallTest, WrongExistingPeIsRemovedSoThatTheNextAttemptCanSucceed) {
   fake.PutFile("D:\\MV_OSR\\pe.wim", "damaged");
   Choose(Md5Of(kImage));
   ASSERT_TRUE(StartCloudInstall());
-  JoinWorkers();
+  RunToEnd();
   EXPECT_EQ(Messages(), (std::vector<Text>{"文件下载错误，请重新选择下载！"}));
   EXPECT_FALSE(fake.FileExists("D:\\MV_OSR\\pe.wim"));
   EXPECT_FALSE(HasPeEntry());
   fake.ClearDialogs();
   Choose(Md5Of(kImage));
   ASSERT_TRUE(StartCloudInstall());
-  JoinWorkers();
+  RunToEnd();
   EXPECT_TRUE(Messages().empty());
   EXPECT_TRUE(HasPeEntry());
 }
@@ -196,7 +112,7 @@ TEST_F(InstallTest, TooLittleFreeSpaceIsToldBeforeAnyDownload) {
   fake.SetFreeSpaceKb('D', 1024 * 1024);  // 1 GB
   Choose(Md5Of(kImage));
   ASSERT_TRUE(StartCloudInstall());
-  JoinWorkers();
+  RunToEnd();
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Messages()[0].rfind(kDiskFullMessageStart, 0), 0u);
   EXPECT_NE(Messages()[0].find("需要5GB，可用1GB"), std::string::npos) << Messages()[0];
@@ -241,7 +157,7 @@ TEST_F(InstallTest, CancelDuringTheDownloadShowsNoErrorAndTheNextAttemptGoesOn) 
   EXPECT_EQ(dl::TaskList().size(), 1u) << "No leaves the download alone";
   fake.QueueAnswer(kResYes);
   ASSERT_TRUE(ui::Fire(dl::kSecondActionButton, "click"));
-  JoinWorkers();
+  RunToEnd();
   EXPECT_EQ(Messages(), (std::vector<Text>{"程序正在下载系统，是否取消！", "程序正在下载系统，是否取消！"}));
   EXPECT_EQ(engine_.Count("delete:101"), 1);
   EXPECT_TRUE(dl::TaskList().empty());
@@ -252,47 +168,35 @@ TEST_F(InstallTest, CancelDuringTheDownloadShowsNoErrorAndTheNextAttemptGoesOn) 
   // Again: this time the engine finishes.
   fake.ClearDialogs();
   ASSERT_TRUE(StartCloudInstall());
-  JoinWorkers();
+  RunToEnd();
   EXPECT_TRUE(Messages().empty());
   EXPECT_TRUE(HasPeEntry());
 }
 
-TEST_F(InstallTest, OnlyTheJobThatEndsLastHandsOffAndOnlyOnce) {
-  // The data backup outlasts the downloads: the download job's end counts
-  // itself and leaves the hand-off to the backup.
+TEST_F(InstallTest, HandOffWaitsForBothWorkersAndHappensOnce) {
+  // The data backup outlasts the downloads: the window thread looks at the
+  // job and hands nothing off while it runs.
   Choose(Md5Of(kImage));
-  std::atomic<bool> task_file_early{false};
-  SetDataBackupJob([this, &task_file_early] {
-    for (int i = 0; i < 20000 && dl::FinishedJobs() < 1; ++i) usleep(1000);
-    ASSERT_EQ(dl::FinishedJobs(), 1) << "the download job did not end";
-    task_file_early = fake.FileExists("C:\\WinPE\\DaVidAZ.INI");
+  std::atomic<bool> release{false};
+  SetDataBackupJob([&release](CopyTally&) {
+    while (!release && plat().Checkpoint()) usleep(1000);
+    return true;
   });
   ASSERT_TRUE(StartCloudInstall());
-  JoinWorkers();
-  EXPECT_FALSE(task_file_early) << "handed off while the data backup still ran";
-  EXPECT_EQ(dl::FinishedJobs(), 2);
+  for (int i = 0; i < 20000 && !fake.FileExists("C:\\WinPE\\boot.wim"); ++i) usleep(1000);
+  usleep(20000);
+  for (int i = 0; i < 5; ++i) ui::Fire(kJobTimer, "timer");
+  EXPECT_FALSE(TaskFile()) << "handed off while the data backup still ran";
+  EXPECT_TRUE(JobRunning());
+  release = true;
+  RunToEnd();
   EXPECT_EQ(Ini("task"), "3");
   EXPECT_TRUE(HasPeEntry());
-
-  // The other way round: the backup is done while the PE still downloads.
-  fake.RemoveFile("D:\\MV_OSR\\pe.wim");
-  fake.RemoveFile("C:\\WinPE\\DaVidAZ.INI");
-  SetDataBackupJob({});
-  engine_.on_complete = [this, inner = engine_.on_complete, &task_file_early](dl::XlHandle h) {
-    for (int i = 0; i < 20000 && dl::FinishedJobs() < 1; ++i) usleep(1000);
-    task_file_early = fake.FileExists("C:\\WinPE\\DaVidAZ.INI");
-    inner(h);
-  };
-  ASSERT_TRUE(StartCloudInstall());
-  JoinWorkers();
-  EXPECT_FALSE(task_file_early) << "the data backup handed off before the PE was there";
-  EXPECT_EQ(dl::FinishedJobs(), 2);
-  EXPECT_EQ(Ini("task"), "3");
-  // One hand-off per install: twice in all.
+  for (int i = 0; i < 5; ++i) ui::Fire(kJobTimer, "timer");  // late ticks change nothing
   const std::string log = Log();
   size_t hand_offs = 0;
   for (size_t at = 0; (at = log.find("SetFile_Win10.wim", at)) != std::string::npos; ++at) ++hand_offs;
-  EXPECT_EQ(hand_offs, 2u);
+  EXPECT_EQ(hand_offs, 1u);
   EXPECT_TRUE(Messages().empty()) << Messages()[0];
 }
 
@@ -301,7 +205,7 @@ TEST_F(InstallTest, CatalogueLinkWithAnEmptyDigestNeverPasses) {
   Choose("");
   ASSERT_EQ(Choice().md5, "");
   ASSERT_TRUE(StartCloudInstall());
-  JoinWorkers();
+  RunToEnd();
   EXPECT_EQ(Messages(), (std::vector<Text>{"程序验证错误，请重新选择下载！"}));
   EXPECT_FALSE(fake.FileExists("D:\\MV_OSR\\Win10.wim"));
   EXPECT_FALSE(fake.FileExists("C:\\WinPE\\DaVidAZ.INI"));
@@ -312,7 +216,7 @@ TEST_F(InstallTest, CatalogueLinkWithAnEmptyDigestNeverPasses) {
   fake.PutFile("D:\\MV_OSR\\Win10.wim", kImage);
   Choose("");
   ASSERT_TRUE(StartCloudInstall());
-  JoinWorkers();
+  RunToEnd();
   EXPECT_EQ(Messages(), (std::vector<Text>{"文件验证错误，请重新选择下载！"}));
   EXPECT_NE(Log().find("已存在系统文件：MD5值不正确，文件删除"), std::string::npos);
   EXPECT_FALSE(HasPeEntry());
@@ -326,7 +230,7 @@ TEST_F(InstallTest, NoCountdownWhenTheBootEntriesCannotBeMade) {
   ui::MainModel().SetPage(names::kWizard, names::kStepSystemChoice + 1);
   Choose(Md5Of(kImage));
   ASSERT_TRUE(StartCloudInstall());
-  JoinWorkers();
+  RunToEnd();
   ui::WindowModel& m = ui::MainModel();
   EXPECT_EQ(m.Get(names::kRestartTimer).timer_ms, 0u);
   EXPECT_FALSE(m.Get(names::kRestartStatusLabel).visible);
@@ -336,6 +240,7 @@ TEST_F(InstallTest, NoCountdownWhenTheBootEntriesCannotBeMade) {
   EXPECT_EQ(dl::BusyFlag(), 0);
   EXPECT_EQ(fake.RestartRequests(), 0);
   EXPECT_FALSE(HasPeEntry());
+  EXPECT_FALSE(TaskFile()) << "no task for a PE that will not start";
 }
 
 TEST_F(InstallTest, LocalWimInstallsTheIndexPickedInTheIndexWindow) {
@@ -350,7 +255,7 @@ TEST_F(InstallTest, LocalWimInstallsTheIndexPickedInTheIndexWindow) {
   // and its index.
   EXPECT_TRUE(OnCatalogueNavigate("http://h/sys_img/mbr.html"));
   ASSERT_TRUE(StartCloudInstall());
-  JoinWorkers();
+  RunToEnd();
   SetImageIndexWindow({});
   EXPECT_TRUE(Messages().empty()) << Messages()[0];
   EXPECT_EQ(engine_.Setups().size(), 1u) << "only the PE is downloaded";
@@ -377,13 +282,33 @@ TEST_F(PePrepareTest, ExistingPeIsCopiedWithProgressCheckedAndTheMachineRestarts
   EXPECT_FALSE(fake.FileExists("C:\\temp.temp")) << "a backup copies no image and makes no probe";
 }
 
-TEST_F(PePrepareTest, APeThatDoesNotMatchThePageGetsNoBootEntry) {
+TEST_F(PePrepareTest, AWrongPeNeverGetsABootEntryNorBlocksTheNextAttempt) {
+  // A wrong PE in the work directory is downloaded again, not used.
   fake.PutFile("D:\\MV_OSR\\pe.wim", "not the PE");
+  EXPECT_THROW(PrepareBackupRestorePe(), FakeProcessEnded);
+  EXPECT_EQ(fake.FileText("C:\\WinPE\\boot.wim"), kPe);
+  EXPECT_TRUE(Messages().empty()) << Messages()[0];
+  EXPECT_EQ(engine_.Setups().size(), 1u);
+
+  // The server hands out a wrong one: nothing is left to be taken next time.
+  fake.RemoveFile("D:\\MV_OSR\\pe.wim");
+  UseStore(bcdstandin::DefaultStore('C', false));
+  served_["pe.wim"] = "a damaged PE";
   PrepareBackupRestorePe();  // returns: no restart
   EXPECT_EQ(Messages(), (std::vector<Text>{kInstalledPeBadMessage}));
-  EXPECT_FALSE(fake.FileExists("C:\\WinPE\\boot.wim"));
+  EXPECT_FALSE(fake.FileExists("D:\\MV_OSR\\pe.wim"));
   EXPECT_FALSE(HasPeEntry());
-  EXPECT_EQ(fake.RestartRequests(), 0);
+  EXPECT_EQ(fake.RestartRequests(), 1);
+  served_["pe.wim"] = kPe;
+  EXPECT_THROW(PrepareBackupRestorePe(), FakeProcessEnded);
+  EXPECT_TRUE(HasPeEntry());
+
+  // A page without a digest cannot vouch for any PE: nothing is fetched.
+  fake.ClearDialogs();
+  SetPePage("http://h/pe/pe.wim&filename=pe.wim&");
+  EXPECT_THROW(PrepareBackupRestorePe(), FakeProcessEnded);
+  EXPECT_EQ(Messages(), (std::vector<Text>{kPeLookupMessage}));
+  EXPECT_EQ(engine_.Setups().size(), 3u);
 }
 
 TEST_F(PePrepareTest, DownloadFailureTellsAndACancelEndsQuietly) {
@@ -428,6 +353,18 @@ TEST_F(PePrepareTest, RestoreImageAlreadyInTheWorkDirectoryIsNotCopiedOntoItself
   EXPECT_EQ(RestoreImagePath(), "D:\\MV_OSR\\OS_Bak2.WIM");
   SetRestoreImagePath("");
   EXPECT_EQ(fake.FileText("D:\\MV_OSR\\OS_Bak2.WIM"), "second");
+
+  // One that cannot be copied: the PE would look for it in vain.
+  UseStore(bcdstandin::DefaultStore('C', false));
+  fake.PutFile("E:\\OS_Bak3.WIM", "third");
+  fake.CreateFolder("D:\\MV_OSR\\OS_Bak3.WIM");  // in the copy's way
+  fake.ClearDialogs();
+  SetRestoreImagePath("E:\\OS_Bak3.WIM");
+  PrepareBackupRestorePe();  // returns
+  SetRestoreImagePath("");
+  EXPECT_EQ(Messages(), (std::vector<Text>{"文件复制错误，请重新选择文件！"}));
+  EXPECT_FALSE(HasPeEntry());
+  EXPECT_EQ(fake.RestartRequests(), 2);
 }
 
 TEST_F(PePrepareTest, PePageFollowsTheCommandInterpreterVersion) {

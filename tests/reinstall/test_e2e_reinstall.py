@@ -2,7 +2,10 @@
 """The reinstall through the real program's own window, under Wine on Xvfb,
 against the demo service host: a catalogue image, a local WIM with its image
 index window and a local Ghost image, each from the survey to the restart
-countdown, driven with real X input at the places the program reports.
+countdown, driven with real X input at the places the program reports; and
+an install with the documents ticked, given up on the progress step (back,
+or the data backup's cancel) while both the slowed image download and the
+data backup run, which must hand nothing off before a second attempt does.
 
     test_e2e_reinstall.py --exe MV_OSR.exe --work DIR --wintool wintool.exe
                           --regedit regedit_v6.exe [--screens DIR] [--display N]
@@ -10,13 +13,14 @@ countdown, driven with real X input at the places the program reports.
 The three cases share one prefix (made once) and start the program afresh.
 The prefix looks like Windows 7 to the hand-off (a regedit with an NT6
 version), its physical drive 0 is a GPT disk image made with sfdisk whose
-basic data partition carries the volume serial of C:, E: holds the local
-images. --screens copies the screenshots taken on the way there."""
+basic data partition carries the volume serial of C: (mvwine.system_disk),
+E: holds the local images. --screens copies the screenshots taken on the way there."""
 import os
 import re
 import shutil
 import subprocess
 import sys
+import threading
 import time
 import unittest
 
@@ -39,13 +43,16 @@ DL_STATUS, DL_LINE, DL_PERCENT = "标签_下载状态", "标签_下载进度", "
 LIST_TOP, ROW = 28, 34
 # On the BIOS catalogue page: the two images, then the local image link.
 LOCAL_ROW = 2
-# Volume serial of the GPT image's basic data partition (its third), given
-# to C: so that the disk-listing tool finds the system drive there.
-C_SERIAL = "5E6F7081"
-SYSTEM_PARTITION = "1:3"
+SYSTEM_PARTITION = mvwine.SYSTEM_PARTITION
 # The catalogue's first image is served slowly, so that the download can be
 # watched: this big and at this rate per connection.
 SLOW_IMAGE_MIB, SLOW_RATE = 6, "512k"
+# Step 1's documents item and the data backup's area on step 3.
+DOCS_ITEM, DATA_CANCEL = "选择框_我的文档", "图形按钮_取消备份"
+DATA_STEP, DATA_PERCENT = "标签_资料备份步骤", "标签_资料备份百分比"
+# A sparse documents file big enough to be copied still when the install is
+# given up (its size in MiB; MV_BIG_MB overrides).
+BIG_MB = int(os.environ.get("MV_BIG_MB", "3072"))
 COUNTING = re.compile(r"^所有准备工作已经就绪，(\d+)秒后将自动重启\r\n进入还原阶段，或单击右下角按钮手动操作$")
 PROGRESS = re.compile(r"^文件大小：[\d.]+[MG]B  已下载：[\d.]+[MG]B  下载速度：[\d.]+ [KM]B/s  剩余下载时间：.+$")
 
@@ -131,14 +138,7 @@ class Reinstall(unittest.TestCase):
         mvwine.make_nt6(prefix, ARGS.regedit)
         # A partitioned disk: the listing tool reads its table, and finds C:
         # on the partition with C:'s serial number.
-        images = os.path.join(work, "disk")
-        if not os.path.exists(os.path.join(images, "gpt.img")):
-            run(os.path.join(TOP, "tests", "detect", "make-disk-images.sh"), images)
-        os.symlink(os.path.join(images, "gpt.img"), os.path.join(prefix, "dosdevices", "physicaldrive0"))
-        with open(os.path.join(prefix, "drive_c", ".windows-serial"), "w") as f:
-            f.write(C_SERIAL + "\n")
-        with open(os.path.join(prefix, "drive_c", ".windows-label"), "w") as f:
-            f.write("WIN\n")
+        mvwine.system_disk(prefix, os.path.join(work, "disk"))
         cls.wim, cls.gho = make_local_images(os.path.join(cls.prog.drive_folder("e"), "imgs"))
         cls.prog.server("-k")
         cls.work_dir = os.path.join(cls.prog.drive_folder("d"), "MV_OSR")
@@ -181,6 +181,115 @@ class Reinstall(unittest.TestCase):
             prog.wait(lambda r: r.get(WIZARD).get("page") == step, 30, "step %d" % step)
         r = prog.wait_shown(CATALOGUE)
         return r
+
+    def documents(self):
+        """The user's documents folder in the prefix, made a folder of its own."""
+        root = os.path.join(self.prog.prefix, "drive_c", "users")
+        user = [u for u in os.listdir(root) if u != "Public"][0]
+        docs = os.path.join(root, user, "Documents")
+        if os.path.islink(docs):
+            os.remove(docs)
+        os.makedirs(docs, exist_ok=True)
+        return docs
+
+    def start_with_documents_ticked(self):
+        """As start_on_the_system_step, with the documents ticked on step 1
+        (its advice answered with "继续备份")."""
+        shutil.rmtree(self.winpe, ignore_errors=True)
+        prog = self.prog
+        prog.start()
+        prog.wait_survey()
+        prog.click(NEXT)
+        r = prog.wait(lambda r: r.get(WIZARD).get("page") == 1, 30, "step 1")
+        if not r.get(DOCS_ITEM)["checked"]:
+            prog.click(DOCS_ITEM)
+            prog.wait(lambda r: r.get(DOCS_ITEM)["checked"], 20, "the documents ticked")
+        answer = {}
+        observer = threading.Thread(target=lambda: answer.update(prog.answer_box("提示：", "继续备份", 60000) or {}))
+        observer.start()
+        time.sleep(1.0)
+        prog.click(NEXT)
+        observer.join(90)
+        self.assertTrue(answer.get("Text", "").startswith("建议到C盘目录下查看文件大小"), answer)
+        prog.wait(lambda r: r.get(WIZARD).get("page") == 2 and r.get(DOCS_ITEM)["checked"], 30, "step 2")
+        return prog.wait_shown(CATALOGUE)
+
+    def store_text(self):
+        path = os.path.join(self.work_dir, "tools", "bcdstore.txt")
+        return mvwine.read_gbk(path) if os.path.exists(path) else ""
+
+    def give_up_while_both_run(self, click, caption, question):
+        """Next on the system step with the slow image chosen, then, while the
+        image downloads and the data backup copies the big file, the given
+        button answered Yes. Checks that the data backup stopped between two
+        files and nothing was handed off; returns the documents folder."""
+        prog = self.prog
+        docs = self.documents()
+        big = os.path.join(docs, "大文件.bin")
+        with open(big, "wb") as f:
+            for at in (0, (BIG_MB << 20) // 2, (BIG_MB << 20) - (1 << 20)):
+                f.seek(at)
+                f.write(os.urandom(1 << 20))
+        with open(os.path.join(docs, "小文件.txt"), "wb") as f:
+            f.write(b"small\n")
+        bak = os.path.join(self.work_dir, "bakfile", "我的文档")
+        shutil.rmtree(bak, ignore_errors=True)
+        # The image is downloaded afresh (an earlier case left it complete).
+        for name in (self.slow_file, self.slow_file + ".dlctl"):
+            if os.path.exists(os.path.join(self.work_dir, name)):
+                os.remove(os.path.join(self.work_dir, name))
+        store_before = self.store_text()
+        self.start_with_documents_ticked()
+        self.wait_catalogue_list()
+        prog.click(NEXT)
+        prog.wait(lambda r: r.get(WIZARD).get("page") == 3, 30, "the progress step")
+        part = os.path.join(bak, "大文件.bin.mvpart")
+        deadline = time.time() + 120
+        while not os.path.exists(part) and time.time() < deadline:
+            time.sleep(0.02)
+        self.assertTrue(os.path.exists(part), "the big file's copy never started")
+        r = prog.report()
+        self.assertNotEqual(r.text(DL_PERCENT), "100%", "the image download ended before the test could cancel")
+        self.assertFalse(r.get(NEXT)["enabled"], "next is on while nothing is ready")
+
+        answer = {}
+        observer = threading.Thread(target=lambda: answer.update(prog.answer_box(caption, "是(Y)", 60000) or {}))
+        observer.start()
+        time.sleep(1.0)
+        prog.click(click)
+        observer.join(90)
+        self.assertEqual(answer.get("Text"), question)
+        # The data backup comes to its end at a file's boundary: its area says
+        # so, and every file it left is whole.
+        r = prog.wait(lambda r: r.text(DATA_STEP) == "备份资料：已取消" and r.text(DATA_PERCENT) == "100%"
+                      and not r.get(DATA_CANCEL)["enabled"], 60, "the data backup's end")
+        r = prog.wait(lambda r: r.get(WIZARD).get("page") == 2 and r.get(NEXT)["enabled"], 30, "the system choice")
+        self.shot("reinstall-given-up-%s.png" % ("back" if click == BACK else "data-cancel"))
+        for name in os.listdir(bak) if os.path.isdir(bak) else []:
+            self.assertFalse(name.endswith(".mvpart"), "a copy left half-way: %s" % name)
+            self.assertEqual(os.path.getsize(os.path.join(bak, name)), os.path.getsize(os.path.join(docs, name)), name)
+        # Given time, nothing is handed off all the same.
+        time.sleep(6)
+        r = prog.report()
+        self.assertEqual(r.get(WIZARD).get("page"), 2)
+        self.assertFalse(os.path.exists(os.path.join(self.winpe, "DaVidAZ.INI")), "a task file after the cancel")
+        self.assertEqual(self.store_text(), store_before, "the boot store changed after the cancel")
+        self.assertFalse(r.has(COUNTDOWN) and COUNTING.match(r.text(COUNTDOWN)))
+        self.assertFalse(r.has(TIMER) and r.get(TIMER)["timer_ms"], "the countdown runs")
+        # The next attempt backs up the small file only.
+        os.remove(big)
+        return r
+
+    def second_attempt_completes(self):
+        prog = self.prog
+        if not prog.report().text(CHOICE).startswith("已选择：Windows"):
+            self.wait_catalogue_list()
+        prog.click(NEXT)
+        self.wait_countdown()
+        self.assert_handed_off("3", self.slow_file)
+        bak = os.path.join(self.work_dir, "bakfile", "我的文档")
+        with open(os.path.join(bak, "小文件.txt"), "rb") as f:
+            self.assertEqual(f.read(), b"small\n")
 
     def click_catalogue_row(self, row):
         r = self.prog.report()
@@ -357,6 +466,20 @@ class Reinstall(unittest.TestCase):
         self.assertNotIn("Index", t)
         with open(self.gho, "rb") as a, open(os.path.join(self.work_dir, "ghost.gho"), "rb") as b:
             self.assertTrue(a.read() == b.read(), "the copy in the work directory differs")
+
+    def test_4_back_on_the_progress_step_hands_nothing_off(self):
+        """Back on the progress step, answered Yes, while the image downloads
+        and the data backup copies: both stop, no task file, no boot entry,
+        the system choice; then a second attempt counts down."""
+        self.give_up_while_both_run(BACK, "提示", "程序正在执行任务，是否取消当前所有任务！")
+        self.second_attempt_completes()
+
+    def test_5_cancelling_the_data_backup_gives_the_install_up(self):
+        """The same with the data backup's cancel: the install is given up
+        with it (the choice emptied) and a second attempt counts down."""
+        r = self.give_up_while_both_run(DATA_CANCEL, "提示", "程序正在备份资料，是否取消！")
+        self.assertFalse(r.text(CHOICE).startswith("已选择：Windows"), "the choice stayed")
+        self.second_attempt_completes()
 
 
 def main():

@@ -2,6 +2,7 @@
 // the wizard with and without the data-only mode, the busy state, the exit
 // questions, the data-backup items, the links and the small handlers, and
 // the start-up's window steps.
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -9,6 +10,7 @@
 
 #include "boot/boot_names.h"
 #include "boot/restart.h"
+#include "core/job.h"
 #include "core/service_host.h"
 #include "core/startup.h"
 #include "core/state.h"
@@ -95,7 +97,7 @@ TEST_F(Window, ReinstallLeavesTheDataOnlyModeSoTheSystemsCanBeChosen) {
 TEST_F(Window, WizardWalksForwardAndBackWithTheBackButtonShownFromStepOne) {
   bool backup_started = false;
   int installs = 0;
-  SetWizardLinks({[&] { return ++installs, true; }, nullptr, nullptr, [&] { backup_started = true; }, nullptr});
+  SetWizardLinks({[&] { return ++installs, true; }, [&] { return backup_started = true; }, nullptr});
   Model().SetVisible(n::kBackButton, false);
   Model().SetPage(n::kWizard, 0);
   Click(n::kNextButton);
@@ -137,7 +139,7 @@ TEST_F(Window, NextOnTheSystemChoiceWithoutAChoiceShowsTheErrorAndStays) {
   EXPECT_EQ(dialogs[0].flags, kMbIconError);
 
   // An install starter that stops at its checks keeps the wizard there too.
-  SetWizardLinks({[] { return false; }, nullptr, nullptr, nullptr, nullptr});
+  SetWizardLinks({[] { return false; }, nullptr, nullptr});
   Click(n::kNextButton);
   EXPECT_EQ(Step(), 2);
 }
@@ -168,7 +170,8 @@ TEST_F(Window, FirstItemOnStepOneAsksAndIsUntickedUnlessTheUserGoesOn) {
 
 TEST_F(Window, DataOnlyModeNeedsAnItemThenStartsOneBackupOnly) {
   int started = 0;
-  SetWizardLinks({nullptr, nullptr, nullptr, [&] { ++started; }, nullptr});
+  bool refuse = true;
+  SetWizardLinks({nullptr, [&] { return ++started, !refuse; }, nullptr});
   Click(n::kDataBackupButton);
   for (const char* item : n::kDataItems) Check(item, false);
   Click(n::kNextButton);
@@ -179,58 +182,62 @@ TEST_F(Window, DataOnlyModeNeedsAnItemThenStartsOneBackupOnly) {
   EXPECT_EQ(started, 0);
 
   Check(n::kDataItems[3], true);  // the drivers alone: no question in this mode
+  Click(n::kNextButton);          // a backup that did not start keeps the choice of items
+  EXPECT_EQ(Step(), 1);
+  EXPECT_TRUE(Model().Get(n::kNextButton).visible);
+  refuse = false;
   Click(n::kNextButton);
   EXPECT_EQ(fake_.Dialogs().size(), 1u);
   EXPECT_EQ(Step(), 3);
   EXPECT_EQ(Steps(), "00010");
-  EXPECT_EQ(started, 1);
+  EXPECT_EQ(started, 2);
   EXPECT_FALSE(Model().Get(dl::kDownloadPage.status).visible);
   EXPECT_FALSE(Model().Get(dl::kPauseButton).visible);
   EXPECT_FALSE(Model().Get(n::kNextButton).visible) << "the backup's end brings it back";
 
   Click(n::kNextButton);  // while it runs: no second backup over the same files
-  EXPECT_EQ(started, 1);
+  EXPECT_EQ(started, 2);
   EXPECT_EQ(Step(), 3);
 }
 
-TEST_F(Window, BackOnTheProgressStepCancelsEverythingOnlyOnYes) {
-  int lowered = 0;
-  SetWizardLinks({nullptr, [&] { ++lowered; }, nullptr, nullptr, nullptr});
+TEST_F(Window, NextOnTheProgressStepNeverSkipsToTheLastStep) {
+  // A download under way: nothing is ready, whatever the button's look.
+  Model().SetPage(n::kWizard, 3);
+  Click(n::kNextButton);
+  EXPECT_EQ(Step(), 3);
+  EXPECT_EQ(Steps(), "00000");
+}
+
+TEST_F(Window, BackOnTheProgressStepCancelsTheJobOnlyOnYes) {
   SetBusy(1);
   Model().SetPage(n::kWizard, 3);
-  Model().SetEnabled(n::kNextButton, false);
-  dl::TaskSetup().Build("http://127.0.0.1/a.wim", "", "", "a.wim", WorkDir(), false, true, true);
-  dl::XlHandle a = dl::XlCreateTask(dl::TaskSetup().Data()), b = dl::XlCreateTask(dl::TaskSetup().Data());
-  dl::AppendTask(a);
-  dl::AppendTask(b);
-  const Handle worker = fake_.StartThread([] {
-    while (plat().Checkpoint()) plat().Sleep(5);
+  std::atomic<int> rounds{0};
+  int cancelled = 0;
+  ASSERT_TRUE(BeginJob(JobKind::kInstall, {nullptr, nullptr, nullptr, [&] {
+                                             ++cancelled;
+                                             SetBusy(0);
+                                           }}));
+  StartJobWorker([&rounds] {
+    while (plat().Checkpoint()) ++rounds, plat().Sleep(5);
   });
-  dl::SetJobThreads(worker, kNoHandle);
 
   fake_.QueueAnswer(kResNo);
   Click(n::kBackButton);
   EXPECT_EQ(Step(), 3);
-  EXPECT_EQ(dl::TaskList().size(), 2u);
+  EXPECT_TRUE(JobRunning());
   EXPECT_EQ(dl::BusyFlag(), 1);
-  EXPECT_EQ(engine_.Count("stop:" + std::to_string(a)), 0);
 
   fake_.QueueAnswer(kResYes);
   Click(n::kBackButton);
   EXPECT_EQ(fake_.Dialogs().back().text, "程序正在执行任务，是否取消当前所有任务！");
   EXPECT_EQ(Step(), 2);
-  EXPECT_TRUE(dl::TaskList().empty());
-  for (auto h : {a, b}) {
-    EXPECT_EQ(engine_.Count("stop:" + std::to_string(h)), 1);
-    EXPECT_EQ(engine_.Count("delete:" + std::to_string(h)), 1);
-  }
-  EXPECT_EQ(dl::CopyShared().cancel.load(), 1);
-  EXPECT_EQ(lowered, 1);
+  EXPECT_EQ(CurrentJobState(), JobState::kCancelled);
+  EXPECT_EQ(cancelled, 1) << "after its worker had ended";
+  const int after = rounds;
+  fake_.Sleep(20);
+  EXPECT_EQ(rounds, after) << "the worker was waited for";
   EXPECT_EQ(dl::BusyFlag(), 0);
-  EXPECT_TRUE(Model().Get(n::kNextButton).enabled);
   EXPECT_TRUE(Model().Get(n::kNavBackup).enabled);
-  EXPECT_TRUE(fake_.JoinThread(worker, 5000)) << "the download worker was asked to stop";
-  fake_.ReleaseThread(worker);
 }
 
 TEST_F(Window, SetBusyDisablesNavigationAndReachesTheDownloadPart) {
@@ -241,9 +248,7 @@ TEST_F(Window, SetBusyDisablesNavigationAndReachesTheDownloadPart) {
   for (const char* b : buttons) EXPECT_FALSE(Model().Get(b).enabled) << b;
   EXPECT_TRUE(Model().Get(n::kNextButton).enabled) << "the wizard's buttons stay usable";
   EXPECT_TRUE(Model().Get(n::kCloseButton).enabled);
-  // The download part's abort clears the busy state through the window's SetBusy.
-  dl::AbortDownloads();
-  EXPECT_EQ(dl::BusyFlag(), 0);
+  SetBusy(0);
   for (const char* b : buttons) EXPECT_TRUE(Model().Get(b).enabled) << b;
 }
 
@@ -264,19 +269,32 @@ TEST_F(Window, ClosingAsksOnceWhenIdleAndUpToTwiceWhenBusy) {
   EXPECT_EQ(fake_.Dialogs()[0].text, "程序正在执行任务，是否放弃所有操作并退出！");
   EXPECT_EQ(fake_.Dialogs()[1].text, "程序正在运行，是否退出！");
 
-  // Busy, Yes at once: one question, the workers told to stop, the orderly end.
-  const Handle worker = fake_.StartThread([] {
+  // Busy, Yes at once: one question, the job's worker stopped and waited
+  // for, the orderly end.
+  std::atomic<bool> worker_done{false};
+  ASSERT_TRUE(BeginJob(JobKind::kDataBackup, {}));
+  StartJobWorker([&worker_done] {
     while (plat().Checkpoint()) plat().Sleep(5);
+    plat().Sleep(20);  // the file under way is finished or removed
+    worker_done = true;
   });
-  dl::SetJobThreads(worker, kNoHandle);
   fake_.ClearDialogs();
   fake_.QueueAnswer(kResYes);
   EXPECT_TRUE(Ends([] { ConfirmExit(); }));
   EXPECT_EQ(fake_.Dialogs().size(), 1u);
+  EXPECT_TRUE(worker_done) << "ended before the program";
   EXPECT_EQ(fake_.EndedWith(), 0);
   EXPECT_EQ(LogLines().back(), "Main_END");
-  EXPECT_TRUE(fake_.JoinThread(worker, 5000));
-  fake_.ReleaseThread(worker);
+
+  // A hand-off under way is not broken off: the window stays.
+  ASSERT_TRUE(BeginJob(JobKind::kInstall, {}));
+  ASSERT_TRUE(MoveJobState({JobState::kDownloading}, JobState::kHandingOff));
+  fake_.ClearDialogs();
+  fake_.QueueAnswer(kResYes);
+  fake_.QueueAnswer(kResYes);
+  EXPECT_FALSE(Ends([] { ConfirmExit(); }));
+  EXPECT_EQ(fake_.Dialogs().size(), 1u);
+  ResetJob();
 }
 
 TEST_F(Window, SelectAllSetsEveryItemAndFollowsTheFirstThree) {

@@ -1,6 +1,7 @@
 #include "tests/ui/ui_fixture.h"
 
 #include "boot/restart.h"
+#include "core/job.h"
 #include "core/log.h"
 #include "core/service_host.h"
 #include "core/startup.h"
@@ -34,11 +35,13 @@ void UiTest::SetUp() {
   // The model is the process's: every component back to its first state.
   for (const std::string& name : MainModel().Names()) MainModel().Update(name, [](Component& c) { c = Component(); });
   ResetMainWindowLogic();
+  ResetJob();
   SetWindowOps(&ops_);
   InstallMainWindowLogic();
 }
 
 void UiTest::TearDown() {
+  ResetJob();
   ResetMainWindowLogic();
   ResetRestartState();
   dl::SetMessageOwner(0);
