@@ -80,8 +80,10 @@ bool Win32Platform::ListFolderWide(const std::u16string& folder, std::vector<Wid
     e.is_directory = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     // Junctions, symbolic links and mounted folders are name surrogates
     // (bit 29 of the tag); other reparse points (cloud placeholders,
-    // compressed system files) are files like any other.
-    e.is_link = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (fd.dwReserved0 & 0x20000000u) != 0;
+    // compressed system files) are files like any other. Where the search
+    // gives no tag (Wine, for its symbolic links) the entry counts as a link.
+    const bool reparse = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    e.is_link = reparse && (fd.dwReserved0 == 0 || (fd.dwReserved0 & 0x20000000u) != 0);
     e.size = (static_cast<uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
     out.push_back(e);
   } while (::FindNextFileW(h, &fd));
