@@ -67,7 +67,7 @@ void ListPartitions() {
   Text path = PayloadTargetPath(*tool);
   if (path.empty()) return;  // no work directory yet: nothing to run
   WritePayloadFile(kPayloadQzDir);
-  Text output = plat().RunHidden("\"" + path + "\" -tavrin");
+  Text output = plat().RunProgram(path, {"-tavrin"});  // started directly, no command interpreter
   Text number, style;
   if (ParsePartitionListing(output, SystemDrive(), number, style)) SetSystemPartitionValues(number, style);
 }
