@@ -126,7 +126,7 @@ bool StoreCopy(const DriverRecord& r, size_t position, const Text& bak, bool x64
 bool InfCopy(const DriverRecord& r, const Text& bak, bool x64, CopyTally& tally) {
   const Text desc = TrimText(r.description);
   // Every name joined to the driver's folder below comes from the INF or the
-  // registry: one that would leave the folder ("..\\x", "C:\\x") is skipped.
+  // registry: one that would leave the folder ("..\x", "C:\x") is skipped.
   if (!IsPlainFileName(r.inf_name)) {
     Log("INF名称无效，已跳过：" + r.inf_name);
     return true;
