@@ -125,6 +125,8 @@ void RunStartUp(mv::ui::win32::MainWindow& window) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 #if defined(MV_HAVE_WIN32_PLATFORM)
+  // Libraries only from the system directory and the program's folder.
+  mv::RestrictLibrarySearch();
   static mv::Win32Platform platform;
   mv::SetPlatform(&platform);
   mv::InstallBackupPage();

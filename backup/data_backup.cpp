@@ -91,11 +91,12 @@ bool BackUpFolder(int csidl, const Text& name, CopyTally& tally) {
 }
 
 // Driver-store method (Vista and later): the package folders of the driver store.
-bool StoreCopy(const DriverRecord& r, size_t position, const Text& bak, CopyTally& tally) {
+bool StoreCopy(const DriverRecord& r, size_t position, const Text& bak, bool x64, CopyTally& tally) {
   const Text desc = TrimText(r.description);
   SetStep("驱动备份：" + desc);
   const Text inf = plat().WindowsDirectory() + "\\inf\\" + r.inf_name;
-  const Text catalog = InfValue(inf, "Version", "CatalogFile");
+  // Many packages name their catalog only under a decorated key.
+  const Text catalog = InfCatalogFile(inf, x64);
   Text package = FileNameOf(inf);
   if (!catalog.empty()) {
     package = catalog;
@@ -105,7 +106,9 @@ bool StoreCopy(const DriverRecord& r, size_t position, const Text& bak, CopyTall
   }
   const Text store = plat().SystemDirectory() + "\\DriverStore\\FileRepository\\";
   bool first = true;
-  for (const DirEntry& e : plat().ListFolder(store + WithoutExtension(package) + "*")) {
+  std::vector<DirEntry> folders;
+  if (IsPlainFileName(package)) folders = plat().ListFolder(store + WithoutExtension(package) + "*");
+  for (const DirEntry& e : folders) {
     if (!e.is_directory) continue;
     Text dest = bak + DriverFolderName(desc);
     if (!first) dest += " (" + std::to_string(position) + ")";
@@ -114,26 +117,41 @@ bool StoreCopy(const DriverRecord& r, size_t position, const Text& bak, CopyTall
     if (!CopyFolderTree(WideOf(store + e.name), WideOf(dest), tally)) return false;
     if (plat().OnWindowThread()) plat().ProcessPendingEvents();
   }
+  if (first) {
+    // The driver's files were not found: the backup lacks them, and says so.
+    ++tally.failed;
+    Log("备份失败：驱动程序包未找到：" + desc + "|" + r.inf_name);
+  }
   return true;
 }
 
 // INF-directed method (XP/2003 and unknown versions): the INF, its catalog
 // and the files its install section copies.
-bool InfCopy(const DriverRecord& r, const Text& bak, CopyTally& tally) {
+bool InfCopy(const DriverRecord& r, const Text& bak, bool x64, CopyTally& tally) {
   const Text desc = TrimText(r.description);
+  // Every name joined to the driver's folder below comes from the INF or the
+  // registry: one that would leave the folder ("..\x", "C:\x") is skipped.
+  if (!IsPlainFileName(r.inf_name)) {
+    Log("INF名称无效，已跳过：" + r.inf_name);
+    return true;
+  }
   const Text win_inf = plat().WindowsDirectory() + "\\inf\\";
   const Text inf = win_inf + r.inf_name;
   const Text dest = bak + DriverFolderName(desc) + "\\";
   plat().CreateFolder(dest.substr(0, dest.size() - 1));
   Log(desc + "|" + dest);
   SetStep("驱动备份：" + desc);
-  const Text catalog = InfValue(inf, "Version", "CatalogFile");
+  Text catalog = CleanInfValue(InfCatalogFile(inf, x64));
+  if (!catalog.empty() && !IsPlainFileName(catalog)) {
+    Log("INF名称无效，已跳过：" + catalog);
+    catalog.clear();
+  }
   const Text inf_base = WithoutExtension(r.inf_name);
   if (!catalog.empty()) {
     const Text cat_file = plat().SystemDirectory() + "\\catroot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\" +
                           inf_base + ".cat";
-    if (plat().FileExists(cat_file) && !CopyOne(cat_file, dest + CleanInfValue(catalog), tally)) return false;
-    const Text cat_base = WithoutExtension(CleanInfValue(catalog));
+    if (plat().FileExists(cat_file) && !CopyOne(cat_file, dest + catalog, tally)) return false;
+    const Text cat_base = WithoutExtension(catalog);
     if (!CopyOne(inf, dest + cat_base + ".inf", tally)) return false;
     if (!CopyOne(win_inf + inf_base + ".pnf", dest + cat_base + ".pnf", tally)) return false;
   } else {
@@ -150,6 +168,10 @@ bool InfCopy(const DriverRecord& r, const Text& bak, CopyTally& tally) {
     key = TrimText(key);
     const Text value = TrimText(line.substr(eq + 1));
     if (key == "Include") {
+      if (!value.empty() && !IsPlainFileName(value)) {
+        Log("INF名称无效，已跳过：" + value);
+        continue;
+      }
       if (!value.empty() && !CopyOne(win_inf + value, dest + value, tally)) return false;
     } else if (key == "CopyFiles") {
       for (Text part : SplitText(value, ",")) {
@@ -165,6 +187,10 @@ bool InfCopy(const DriverRecord& r, const Text& bak, CopyTally& tally) {
           }
           name = CleanInfValue(name);
           if (name.empty()) continue;
+          if (!IsPlainFileName(name)) {
+            Log("INF名称无效，已跳过：" + name);
+            continue;
+          }
           if (!CopyOne(source + name, dest + name, tally)) return false;
           if (plat().OnWindowThread()) plat().ProcessPendingEvents();
         }
@@ -176,33 +202,101 @@ bool InfCopy(const DriverRecord& r, const Text& bak, CopyTally& tally) {
 
 }  // namespace
 
-bool CopyFolderTree(const std::u16string& source, const std::u16string& destination, CopyTally& tally) {
-  if (!plat().Checkpoint()) return false;
-  std::vector<WideEntry> entries;
-  if (!plat().ListFolderWide(source, entries)) return true;  // a missing folder copies nothing
-  bool any_file = false;
-  for (const WideEntry& e : entries) any_file = any_file || !e.is_directory;
-  if (!any_file) plat().CreateFolderWide(destination);
-  for (const WideEntry& e : entries) {
-    if (e.is_directory) continue;
-    if (!plat().Checkpoint()) return false;
-    plat().CreateFolderWide(destination);
-    const std::u16string from = Join(source, e.name);
-    if (plat().CopyFileWide(from, Join(destination, e.name), [] { return plat().Checkpoint(); })) {
-      ++tally.copied;
-    } else {
-      // A cancel removes the file being copied: it is not a failure.
-      if (!plat().Checkpoint()) return false;
-      ++tally.failed;
-      Log("备份失败：" + Ansi(from));
+namespace {
+
+// A folder path for comparison: single backslashes, none at the end, ASCII
+// letters folded (Windows names ignore case).
+std::u16string FolderKey(const std::u16string& path) {
+  std::u16string out;
+  for (char16_t c : path) {
+    if (c == u'/') c = u'\\';
+    if (c == u'\\' && !out.empty() && out.back() == u'\\') continue;
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    out += c;
+  }
+  while (!out.empty() && out.back() == u'\\') out.pop_back();
+  return out;
+}
+
+// One copy of a tree. Fences are folders the walk never enters: the work
+// directory (a chosen folder that holds it, say documents moved to the data
+// drive's root, would otherwise copy the backup into itself without end) and
+// the copy's own destination.
+struct TreeCopy {
+  std::vector<std::u16string> fences;
+  CopyTally& tally;
+
+  bool Fenced(const std::u16string& folder) const {
+    const std::u16string key = FolderKey(folder);
+    for (const std::u16string& f : fences) {
+      if (!f.empty() && key == f) return true;
     }
+    return false;
   }
-  for (const WideEntry& e : entries) {
-    if (!e.is_directory || (!e.name.empty() && e.name[0] == u'.')) continue;
-    if (!CopyFolderTree(Join(source, e.name), Join(destination, e.name), tally)) return false;
-    plat().CreateFolderWide(Join(destination, e.name));
+
+  bool Copy(const std::u16string& source, const std::u16string& destination) {
+    if (!plat().Checkpoint()) return false;
+    if (Fenced(source)) {
+      Log("跳过工作目录：" + Ansi(source));
+      return true;
+    }
+    std::vector<WideEntry> entries;
+    if (!plat().ListFolderWide(source, entries)) {
+      // A missing folder copies nothing; one that is there but cannot be
+      // listed (access denied) is a failure the summary must show.
+      if (plat().ExistsWide(source)) {
+        ++tally.failed;
+        Log("备份失败（无法读取文件夹）：" + Ansi(source));
+      }
+      return true;
+    }
+    bool any_file = false;
+    for (const WideEntry& e : entries) any_file = any_file || (!e.is_directory && !e.is_link);
+    if (!any_file) plat().CreateFolderWide(destination);
+    for (const WideEntry& e : entries) {
+      if (e.is_directory) continue;
+      const std::u16string from = Join(source, e.name);
+      if (e.is_link) {
+        Log("跳过链接：" + Ansi(from));
+        continue;
+      }
+      if (!plat().Checkpoint()) return false;
+      plat().CreateFolderWide(destination);
+      if (plat().CopyFileWide(from, Join(destination, e.name), [] { return plat().Checkpoint(); })) {
+        ++tally.copied;
+      } else {
+        // A cancel removes the file being copied: it is not a failure.
+        if (!plat().Checkpoint()) return false;
+        ++tally.failed;
+        Log("备份失败：" + Ansi(from));
+      }
+    }
+    for (const WideEntry& e : entries) {
+      if (!e.is_directory || (!e.name.empty() && e.name[0] == u'.')) continue;
+      const std::u16string from = Join(source, e.name);
+      // A junction or link may lead anywhere, back up this very tree too:
+      // it is not followed, and nothing stands for it in the copy.
+      if (e.is_link) {
+        Log("跳过链接：" + Ansi(from));
+        continue;
+      }
+      if (Fenced(from)) {
+        Log("跳过工作目录：" + Ansi(from));
+        continue;
+      }
+      // (The copy makes its folder, an empty one too; a folder that could
+      // not be read gets none, so that it does not look saved.)
+      if (!Copy(from, Join(destination, e.name))) return false;
+    }
+    return true;
   }
-  return true;
+};
+
+}  // namespace
+
+bool CopyFolderTree(const std::u16string& source, const std::u16string& destination, CopyTally& tally) {
+  TreeCopy walk{{FolderKey(WideOf(WorkDir())), FolderKey(destination)}, tally};
+  return walk.Copy(source, destination);
 }
 
 int WindowsVersionCodeOf(const Text& version_text) {
@@ -217,6 +311,8 @@ int WindowsVersionCodeOf(const Text& version_text) {
 int WindowsVersionCode() { return WindowsVersionCodeOf(plat().FileVersionText(plat().SystemDirectory() + "\\cmd.exe")); }
 
 Text DriverFolderName(const Text& description) {
+  // Dots and blanks alone would name the folder itself or the one above.
+  if (description.find_first_not_of(". ") == Text::npos) return "_";
   Text out;
   for (size_t i = 0; i < description.size();) {
     size_t n = GbkCharLength(description, i);
@@ -278,10 +374,10 @@ bool BackUpDriversAs(int version_code, CopyTally& tally) {
   const int code = version_code == -2 ? WindowsVersionCode() : version_code;
   bool ok = true;
   if (code > 3) {
-    for (size_t i = 0; i < list.size() && ok; ++i) ok = StoreCopy(list[i], i + 1, bak, tally);
+    for (size_t i = 0; i < list.size() && ok; ++i) ok = StoreCopy(list[i], i + 1, bak, x64, tally);
   } else {
     Log("Ver <= 3");
-    for (size_t i = 0; i < list.size() && ok; ++i) ok = InfCopy(list[i], bak, tally);
+    for (size_t i = 0; i < list.size() && ok; ++i) ok = InfCopy(list[i], bak, x64, tally);
   }
   if (x64) plat().RevertFsRedirection(cookie);
   return ok;

@@ -27,9 +27,13 @@ struct CopyTally {
 };
 
 // Copies source into destination with every subfolder except those whose
-// name begins with "." (empty folders are reproduced). False when the worker
-// was asked to stop (the walk ends there); a source that cannot be listed
-// copies nothing.
+// name begins with "." (empty folders are reproduced). The work directory
+// and the destination itself are never entered (a source that holds them
+// would copy the backup into itself), and junctions and links are not
+// followed: each is logged and nothing stands for it in the copy. A folder
+// that is there but cannot be listed (access denied) counts as failed; a
+// missing one copies nothing. False when the worker was asked to stop (the
+// walk ends there).
 bool CopyFolderTree(const std::u16string& source, const std::u16string& destination, CopyTally& tally);
 
 // 1 (2000) to 9 (10) from the version of the system's cmd.exe; -1 unknown.
@@ -42,7 +46,8 @@ struct DriverRecord {
 };
 // The device instances of the class keys whose provider is not exactly "Microsoft".
 std::vector<DriverRecord> ListDrivers();
-// A description made usable as a folder name ("\/:*?"<>|" become "_").
+// A description made usable as a folder name ("\/:*?"<>|" become "_"; one
+// of dots and blanks alone becomes "_").
 Text DriverFolderName(const Text& description);
 
 // Saves the drivers into "bakfile\DriverBak\"; false when stopped.

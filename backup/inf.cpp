@@ -127,6 +127,26 @@ Text InfValue(const Text& inf_path, const Text& section, const Text& key) {
   return {};
 }
 
+Text InfCatalogFile(const Text& inf_path, bool x64) {
+  for (const char* key : {x64 ? "CatalogFile.NTamd64" : "CatalogFile.NTx86", "CatalogFile.NT", "CatalogFile"}) {
+    const Text v = InfValue(inf_path, "Version", key);
+    if (!v.empty()) return v;
+  }
+  return {};
+}
+
+bool IsPlainFileName(const Text& name) {
+  // Windows drops a name's trailing dots and blanks: ". ." or ".. " would
+  // name the folder above.
+  if (name.find_first_not_of(". ") == Text::npos) return false;
+  for (size_t i = 0; i < name.size(); i += GbkCharLength(name, i)) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (GbkCharLength(name, i) == 2) continue;
+    if (c < 0x20 || c == '\\' || c == '/' || c == ':') return false;
+  }
+  return true;
+}
+
 Text CleanInfValue(const Text& value) {
   return TrimSpaces(TabsToSpaces(value.substr(0, value.find(';'))));
 }

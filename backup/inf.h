@@ -19,6 +19,18 @@ std::vector<Text> ReadInfSection(const Text& inf_path, const Text& section);
 // The value of key= in the section (cleaned), empty when missing.
 Text InfValue(const Text& inf_path, const Text& section, const Text& key);
 
+// The catalog an INF names in its Version section: the key decorated for
+// the machine ("CatalogFile.NTamd64" on 64-bit Windows, "CatalogFile.NTx86"
+// on 32-bit) first, then "CatalogFile.NT", then plain "CatalogFile"; empty
+// when it names none.
+Text InfCatalogFile(const Text& inf_path, bool x64);
+
+// True when a name from an INF (or the registry) is one plain file name that
+// stays in the folder it is joined to: no "\", "/" or ":", not only dots and
+// blanks (Windows drops trailing ones, so ".. " is ".."), no control
+// characters. Double-byte characters are taken whole.
+bool IsPlainFileName(const Text& name);
+
 // Cut at the first ";", tabs to spaces, trimmed.
 Text CleanInfValue(const Text& value);
 

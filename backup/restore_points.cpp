@@ -66,9 +66,22 @@ void ResetRestorePointCounter() {
   State().counter = 0;
 }
 
+bool InWorkDirectory(const Text& path) {
+  // The work directory's own files (downloaded images, the PE, unfinished
+  // downloads, copies of the user's files) are not restore points; the
+  // system backups this program makes in its "os_bak" folder are.
+  const Text work = FoldCase(WorkDir());
+  if (work.empty()) return false;
+  const Text low = FoldCase(path);
+  if (low.compare(0, work.size(), work) != 0) return false;
+  const Text os_bak = FoldCase(SystemBackupFolder()) + "\\";
+  return low.compare(0, os_bak.size(), os_bak) != 0;
+}
+
 void AddRestorePoint(const Text& path, const DirEntry& entry) {
   const Text low = LowerAscii(path);
   if (low.find("$recycle.bin") != Text::npos || low.find(":\\recycler") != Text::npos) return;
+  if (InWorkDirectory(path)) return;
   int n;
   {
     LockGuard g(State().mu);
@@ -124,13 +137,20 @@ void SearchBackups() {
   char sys_letter = sys.empty() ? '\0' : sys[0];
   if (sys_letter >= 'a' && sys_letter <= 'z') sys_letter = static_cast<char>(sys_letter - 'a' + 'A');
   static const char* const kPatterns[4] = {"*.Gho", "*.WIM", "*.ESD", "*.SNA"};
+  // An empty card reader or CD drive must not raise the system's "no disk"
+  // box: it simply yields nothing.
+  const uint32_t mode = plat().FailCriticalErrors();
   for (char l : drives) {
     if (l == sys_letter) continue;
     for (const char* p : kPatterns) {
-      if (!plat().Checkpoint()) return;
+      if (!plat().Checkpoint()) {
+        plat().RestoreErrorMode(mode);
+        return;
+      }
       FindFiles(Text(1, l) + ":", AddRestorePoint, p, true, 3, true);
     }
   }
+  plat().RestoreErrorMode(mode);
   if (!m.Rows(names::kRestorePointList).empty()) {
     m.SetVisible(names::kBackupSearchStatus, false);
   } else {

@@ -1,7 +1,8 @@
 // Restore points: the system backups found on the machine's drives, listed on
 // the backup page. The search walks every usable drive except the system
 // drive for image files ("*.Gho", "*.WIM", "*.ESD", "*.SNA") down to two
-// folder levels below the root, on a worker thread, one search at a time.
+// folder levels below the root, on a worker thread, one search at a time,
+// with the system's "no disk" boxes off.
 #pragma once
 
 #include <functional>
@@ -37,7 +38,8 @@ using FileVisitor = std::function<void(const Text& path, const DirEntry& entry)>
 void FindFiles(const Text& folder, const FileVisitor& visitor, const Text& pattern, bool use_pattern,
                int depth_limit, bool limit_depth);
 
-// Adds one row for an image file unless it lies in a recycle bin.
+// Adds one row for an image file unless it lies in a recycle bin or is one
+// of the work directory's own files (only its "os_bak" backups count).
 void AddRestorePoint(const Text& path, const DirEntry& entry);
 
 // The process-wide row counter (never reset: numbering goes on across searches).

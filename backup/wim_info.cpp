@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "backup/data_backup.h"
+#include "core/payload.h"
 #include "core/state.h"
 
 namespace mv {
@@ -37,21 +39,6 @@ void OnIndexCancel() {
 
 }  // namespace
 
-Text WideXmlToText(const Bytes& bytes) {
-  std::u16string wide;
-  wide.reserve(bytes.size() / 2);
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const char16_t u = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
-    if (u == 0) break;  // the text ends at its first zero character
-    wide.push_back(u);
-  }
-  if (wide.empty()) return Text();
-  Text out = plat().WideToAnsi(wide);
-  const size_t zero = out.find('\0');
-  if (zero != Text::npos) out.resize(zero);
-  return out;
-}
-
 Text WimlibXmlPath() {
   Text tool = WimlibPath();
   while (!tool.empty() && tool.back() == '\\') tool.pop_back();
@@ -63,13 +50,24 @@ Text WimlibXmlPath() {
 bool FillImageList(WindowRef window) {
   g_index_model.ClearRows(names::kIndexList);
   ClearSelection();
+  // The carried tool needs Windows Vista or later: on XP and 2003 it cannot
+  // start, and every image would look damaged.
+  const int version = WindowsVersionCode();
+  if (version >= 1 && version <= 3) {
+    plat().ShowMessageBox(kOldWindowsImageMessage, kMbIconWarning, "提示", window);
+    return false;
+  }
   const Text xml_path = WimlibXmlPath();
   const Text image = Choice().image_path;
   Text xml;
   // Without an emptied output file a Wimlib.xml of an earlier file could be
-  // read as this one's; a path with a quote cannot be passed safely.
-  if (!xml_path.empty() && image.find('"') == Text::npos && plat().WriteWholeFile(xml_path, {})) {
-    plat().RunHidden(WimlibPath() + "  info \"" + image + "\" --extract-xml " + xml_path);
+  // read as this one's.
+  if (!xml_path.empty() && plat().WriteWholeFile(xml_path, {})) {
+    // The tool and its library as the program carries them, started directly:
+    // the image path reaches it as it is, whatever "%", "&" or "^" it holds.
+    EnsurePayloadFile(kPayloadLibwim);
+    EnsurePayloadFile(kPayloadWimlib);
+    plat().RunProgram(WimlibPath(), {"info", image, "--extract-xml", xml_path});
     Bytes bytes;
     plat().ReadWholeFile(xml_path, bytes);
     xml = WideXmlToText(bytes);

@@ -28,6 +28,8 @@ constexpr char kIndexCancel[] = "图形按钮_索引取消";
 // The texts the window shows.
 constexpr char kIndexWindowTitle[] = "选择要安装的映像";
 constexpr char kInvalidImageMessage[] = "加密或无效的镜像文件。";
+// On Windows XP and 2003, where the WIM tool cannot run.
+constexpr char kOldWindowsImageMessage[] = "此 Windows 版本无法读取镜像信息，读取镜像信息需要 Windows Vista 或更高版本。";
 constexpr char kSelectIndexMessage[] = "请选择要安装索引！";
 
 // Every value between start_tag and the next end_tag after it, blanks
@@ -64,9 +66,12 @@ bool ReadWimImages(const Text& xml, std::vector<WimImageRow>& rows, const std::f
 // The tool's folder + "\Wimlib.xml" (the tool path is WimlibPath()).
 Text WimlibXmlPath();
 
-// Runs the tool on Choice().image_path and fills the image list of
-// IndexWindowModel(); on failure shows kInvalidImageMessage (owned by
-// `window`) and leaves the list empty. Returns whether rows were read.
+// Runs the tool (rewritten first when it differs from the one the program
+// carries, and started directly, without a command interpreter) on
+// Choice().image_path and fills the image list of IndexWindowModel(); on
+// failure shows kInvalidImageMessage (owned by `window`) and leaves the list
+// empty. On Windows XP and 2003, where the tool cannot run, it shows
+// kOldWindowsImageMessage instead. Returns whether rows were read.
 bool FillImageList(WindowRef window);
 
 // The image index window's model (one per process, like the main window's).

@@ -32,11 +32,22 @@ bool UnderFolder(const PayloadEntry& e, const char* folder) {
   return e.base == PayloadBase::kWorkDir && p.compare(0, f.size(), f) == 0;
 }
 
-// A once-per-machine file that is on disk must still be written when it is a
-// stand-in and the program carries the real one (a stand-in written by an
-// earlier build would otherwise stay for good and the real file never land).
-bool ReplaceStandIn(const PayloadEntry& e, const Text& target) {
-  return CarriesRealFile(e.id) && FileIsStandIn(target);
+// True when the file at the target holds exactly the entry's bytes.
+bool SameAsCarried(const PayloadEntry& e, const Text& target) {
+  Bytes carried, on_disk;
+  return CurrentPayload().Read(e.id, carried) && plat().FileExists(target) &&
+         plat().ReadWholeFile(target, on_disk) && on_disk == carried;
+}
+
+// A once-per-machine file that is on disk is still replaced when it differs
+// from the real file the program carries: a damaged or stale tool, or a
+// stand-in left by an earlier build, would otherwise stay for good. Boot
+// files on the Windows drive may be the system's own: only a stand-in there
+// gives way. A stand-in never replaces anything.
+bool Replace(const PayloadEntry& e, const Text& target) {
+  if (!CarriesRealFile(e.id)) return false;
+  if (e.base == PayloadBase::kWindowsDrive) return FileIsStandIn(target);
+  return !SameAsCarried(e, target);
 }
 
 }  // namespace
@@ -83,6 +94,14 @@ bool WritePayloadFile(int id) {
   return e && Write(*e);
 }
 
+bool EnsurePayloadFile(int id) {
+  const PayloadEntry* e = FindPayloadEntry(id);
+  if (!e) return false;
+  const Text target = PayloadTargetPath(*e);
+  if (target.empty()) return false;
+  return SameAsCarried(*e, target) || (Write(*e) && SameAsCarried(*e, target));
+}
+
 void WriteToolFiles(int set, int /*unused*/) {
   if (set != 1) return;
   const Text& wd = WorkDir();
@@ -92,23 +111,23 @@ void WriteToolFiles(int set, int /*unused*/) {
   size_t n = 0;
   const PayloadEntry* t = PayloadTable(&n);
 
-  // The WIM tool and its library: rewritten every time; failures are silent
-  // (a file in use keeps its old content).
+  // The WIM tool and its library: rewritten whenever they differ from what the
+  // program carries; failures are silent (a file in use keeps its content).
   for (size_t i = 0; i < n; ++i)
-    if (t[i].rule == PayloadRule::kAlways && UnderFolder(t[i], "tools")) Write(t[i]);
+    if (t[i].rule == PayloadRule::kAlways && UnderFolder(t[i], "tools")) EnsurePayloadFile(t[i].id);
 
   // The download engine, then its companion folder's files in manifest order.
   plat().CreateFolder(wd + "download");
   SetLibraryFolder(wd);
   for (size_t i = 0; i < n; ++i)
-    if (t[i].rule == PayloadRule::kAlways && !UnderFolder(t[i], "tools")) Write(t[i]);
+    if (t[i].rule == PayloadRule::kAlways && !UnderFolder(t[i], "tools")) EnsurePayloadFile(t[i].id);
 
-  // Written once per machine: a file that is present is kept, whatever its
-  // state, unless it is a stand-in and the real file is at hand.
+  // Written once per machine, and again when what is there differs from the
+  // real file the program carries (see Replace).
   for (size_t i = 0; i < n; ++i) {
     if (t[i].rule != PayloadRule::kWhenMissing) continue;
     const Text target = PayloadTargetPath(t[i]);
-    if (target.empty() || (plat().FileExists(target) && !ReplaceStandIn(t[i], target))) continue;
+    if (target.empty() || (plat().FileExists(target) && !Replace(t[i], target))) continue;
     Log("WriteFile_" + BaseName(t[i].path));
     if (t[i].base == PayloadBase::kWindowsDrive) {
       const size_t slash = target.rfind('\\');

@@ -65,14 +65,21 @@ bool FileIsStandIn(const Text& path);
 // above it must exist). True on success.
 bool WritePayloadFile(int id);
 
+// Makes the entry's file on disk the one the program carries: compared byte
+// for byte and written when missing or different. True when the file holds
+// the carried bytes afterwards (false when it could not be written, a file
+// in use say).
+bool EnsurePayloadFile(int id);
+
 // Writes the tool files of a set. Set 1 is the only one: it stores the bcdedit
-// and wimlib paths, rewrites the WIM tool and the download engine with its
-// companion files, makes the work directory the engine's library folder, and
-// writes the boot tools and image only where they are missing (logging each
-// of those with its outcome). A stand-in left on disk by an earlier build
-// counts as missing when this program carries the real file: it is replaced
-// (and logged) the same way. Other sets do nothing. The second argument is
-// not used.
+// and wimlib paths, brings the WIM tool and the download engine in line with
+// what the program carries (rewritten when they differ), makes the work
+// directory the engine's library folder, and writes the boot tools and image
+// where they are missing (logging each of those with its outcome). A boot
+// tool in the work directory that differs from the real one the program
+// carries is replaced (and logged) the same way; on the Windows drive only a
+// stand-in gives way to the real boot image. A stand-in never replaces a
+// file. Other sets do nothing. The second argument is not used.
 void WriteToolFiles(int set, int unused = 0);
 
 // Native build: the linked-in bytes of an entry (generated with the table).

@@ -40,6 +40,9 @@ bool ParsePartitionListing(const Text& output, const Text& system_drive, Text& n
   if (drive == 0) return false;
   // Each field is found by searching for the text of the fields before it.
   for (const Text& line : SplitText(flat, "\r\n")) {
+    // A volume of a dynamic disk is listed without a partition number (its
+    // first field is blank): it names no partition the PE could find.
+    if (line.empty() || line[0] == '|') continue;
     Text d = Between(line, "|", "|");
     Text first = line.substr(0, 1);
     Text f1 = first + Between(line, first, "|");
@@ -64,7 +67,7 @@ void ListPartitions() {
   Text path = PayloadTargetPath(*tool);
   if (path.empty()) return;  // no work directory yet: nothing to run
   WritePayloadFile(kPayloadQzDir);
-  Text output = plat().RunHidden("\"" + path + "\" -tavrin");
+  Text output = plat().RunProgram(path, {"-tavrin"});  // started directly, no command interpreter
   Text number, style;
   if (ParsePartitionListing(output, SystemDrive(), number, style)) SetSystemPartitionValues(number, style);
 }

@@ -12,9 +12,10 @@ const Text& SystemPartitionNumber();
 const Text& SystemDiskStyle();
 void SetSystemPartitionValues(const Text& number, const Text& style);
 
-// Writes "tools\QzDir.exe" into the work directory, runs it with "-tavrin"
-// and sets the two values from the first line whose drive is the system
-// drive. Nothing matching (no output, tool missing) leaves them as they were.
+// Writes "tools\QzDir.exe" into the work directory, runs it directly (no
+// command interpreter) with "-tavrin" and sets the two values from the first
+// line whose drive is the system drive. Nothing matching (no output, tool
+// missing) leaves them as they were.
 void ListPartitions();
 
 // The parse of the tool's output on its own: true and the two values when a

@@ -37,6 +37,7 @@ enum : uint32_t {
   kAttrSystem = 4,
   kAttrDirectory = 16,
   kAttrArchive = 32,
+  kAttrReparsePoint = 1024,
   kAttrInvalid = 0xFFFFFFFFu,
 };
 
@@ -100,6 +101,9 @@ struct DirEntry {
 struct WideEntry {
   std::u16string name;
   bool is_directory = false;
+  // A junction, symbolic link or mounted folder: it leads somewhere else,
+  // possibly back up its own tree.
+  bool is_link = false;
   uint64_t size = 0;
 };
 
@@ -177,6 +181,9 @@ class Platform {
   // Every entry of a folder except "." and ".."; false when the folder cannot
   // be listed.
   virtual bool ListFolderWide(const std::u16string& folder, std::vector<WideEntry>& out) = 0;
+  // True when the path names a file or folder, also one that cannot be read
+  // (access denied); false when it is not there.
+  virtual bool ExistsWide(const std::u16string& path) = 0;
   // Creates one folder level; true when the folder exists afterwards.
   virtual bool CreateFolderWide(const std::u16string& path) = 0;
   // Copies a file, replacing an existing target. The target is either the
@@ -249,6 +256,13 @@ class Platform {
   // start. Keeps the window alive while waiting (processes pending events
   // between polls).
   virtual Text RunHidden(const Text& command_line, const Text& interpreter = Text()) = 0;
+  // Starts a program directly, without a command interpreter, with no
+  // visible window, waits for it and returns its output as RunHidden does.
+  // `program` is the program's full path; each argument arrives exactly as
+  // given (the command line quotes it for the program's own parser, see
+  // platform/command_line.h), so "%VAR%", "&", "^", quotes and blanks reach
+  // the program literally. Empty at once when it cannot start.
+  virtual Text RunProgram(const Text& program, const std::vector<Text>& args) = 0;
   // Opens a document or URL with the user's default handler.
   virtual bool ShellOpen(const Text& target) = 0;
   // Enables the shutdown privilege and asks the system to reboot.
@@ -350,12 +364,21 @@ class Platform {
   virtual bool DiskDeviceProperty(int n, Text& vendor, Text& product) = 0;
   // Board records from WMI Win32_BaseBoard: pairs (product, manufacturer).
   virtual std::vector<std::pair<Text, Text>> BoardRecords() = 0;
+  // Turns the system's critical-error boxes ("no disk in the drive") off for
+  // the calling thread (the whole process where the system cannot do it per
+  // thread), so that touching an empty card reader or CD drive fails quietly.
+  // Returns the mode to hand back to RestoreErrorMode.
+  virtual uint32_t FailCriticalErrors() = 0;
+  virtual void RestoreErrorMode(uint32_t previous) = 0;
   // WOW64 file-system redirection around a block of work (no-op elsewhere).
   virtual void* DisableFsRedirection() = 0;
   virtual void RevertFsRedirection(void* cookie) = 0;
 
   // ---- Dynamic libraries -------------------------------------------------
-  // Loads a library (from the given folder first); kNoHandle on failure.
+  // Loads a library by its full path (folder + name; a name that is a path
+  // is taken as it is). The libraries it needs come from its own folder and
+  // the system directory; the process's search path is not changed.
+  // kNoHandle on failure.
   virtual Handle LoadLibraryFrom(const Text& folder, const Text& name) = 0;
   virtual void* FindFunction(Handle library, const char* name) = 0;
 };

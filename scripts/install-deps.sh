@@ -14,7 +14,7 @@ PKGS=(
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 mingw-w64-tools binutils-mingw-w64-i686
   wine wine64 wine32:i386
   xvfb xauth imagemagick fonts-wqy-microhei x11-utils xdotool
-  wimtools fdisk nginx curl aria2 clang libclang-rt-14-dev libcurl4-openssl-dev
+  wimtools fdisk nginx curl aria2 clang lld libclang-rt-14-dev libcurl4-openssl-dev
   libgtest-dev googletest python3
   locales ccache time
   libz-mingw-w64-dev libpng-dev

@@ -4,6 +4,7 @@
 #include "core/service_host.h"
 #include "core/state.h"
 #include "core/text.h"
+#include "core/web_address.h"
 #include "download/engine.h"
 #include "platform/sync.h"
 #include "ui/main_names.h"
@@ -116,7 +117,7 @@ bool OnCatalogueNavigate(const Text& url) {
     return false;
   }
   if (second == service::kLinkBlank) {
-    plat().ShellOpen(first);
+    OpenWebAddress(first);  // web addresses only: never a local file
     return false;
   }
 

@@ -11,6 +11,7 @@
 #include "core/service_host.h"
 #include "core/startup.h"
 #include "core/state.h"
+#include "core/web_address.h"
 #include "detect/survey.h"
 #include "download/engine.h"
 #include "download/progress.h"
@@ -261,9 +262,7 @@ void RegisterHandlers() {
   SetHandler(names::kCatalogueBrowser, "newwindow",
              [](const std::string& url) { M().SetUrl(names::kCatalogueBrowser, url); });
   for (const char* browser : {names::kToolboxBrowser, names::kSoftwareBrowser})
-    SetHandler(browser, "newwindow", [](const std::string& url) {
-      if (!url.empty()) plat().ShellOpen(url);
-    });
+    SetHandler(browser, "newwindow", [](const std::string& url) { OpenWebAddress(url); });
 }
 
 void RegisterStartupHooks() {

@@ -1,5 +1,5 @@
-// Pieces of the fake platform that are plain functions: the profile-file
-// editing rules, calendar arithmetic and the character-set conversions.
+// Pieces of the fake platform that are plain functions: calendar arithmetic
+// and the character-set conversions.
 #pragma once
 
 #include <cstdint>
@@ -9,12 +9,6 @@
 
 namespace mv {
 namespace fake {
-
-// Profile (INI) text: lookup and update with the Windows rules.
-bool IniLookup(const std::string& content, const std::string& section, const std::string& key,
-               std::string& value);
-std::string IniUpdate(const std::string& content, const std::string& section, const std::string& key,
-                      const std::string& value);
 
 // Calendar arithmetic on local times (no time zone involved).
 LocalTime AddMilliseconds(const LocalTime& t, int64_t ms);

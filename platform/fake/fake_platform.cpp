@@ -6,9 +6,12 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 #include "platform/fake/fake_internal.h"
+#include "platform/command_line.h"
+#include "platform/profile_text.h"
 #include "platform/names.h"
 
 #if defined(_WIN32)
@@ -141,6 +144,7 @@ struct RegKey {
 struct Drive {
   int type = kDriveFixed;
   int64_t free_kb = 0;
+  bool not_ready = false;  // an empty card reader or CD drive
 };
 
 struct OpenFile {
@@ -161,6 +165,9 @@ struct Thread {
 };
 
 thread_local Thread* t_current = nullptr;
+// The calling thread's error mode (bit 1: no critical-error boxes).
+thread_local uint32_t t_error_mode = 0;
+constexpr uint32_t kFailCriticalErrors = 1;
 
 struct Library {
   Text name;
@@ -178,6 +185,7 @@ struct FakePlatform::Impl {
   Text temp_dir = "C:\\Users\\user\\AppData\\Local\\Temp\\";
   std::map<int, Text> shell_folders;
   std::map<fs::path::string_type, uint32_t> attributes;
+  std::set<fs::path::string_type> denied;  // folders that cannot be listed
   std::map<Handle, OpenFile> open_files;
   Handle next_handle = 0x100;
 
@@ -243,6 +251,17 @@ struct FakePlatform::Impl {
     if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
     auto d = drives.find(letter);
     if (d == drives.end() || d->second.type == kDriveNoRoot) return false;
+    if (d->second.not_ready) {
+      // Windows asks the user to insert a disk, unless the thread said not to.
+      if (!(t_error_mode & kFailCriticalErrors)) {
+        FakeDialog box;
+        box.text = "驱动器中没有磁盘。请将磁盘插入驱动器 " + Text(1, letter) + ":。";
+        box.caption = "Windows - 没有磁盘";
+        box.flags = kMbIconError | kMbSystemModal;
+        dialogs.push_back(box);
+      }
+      return false;
+    }
     fs::path p = root / std::string(1, static_cast<char>(letter - 'A' + 'a'));
     std::vector<std::string> parts;
     size_t i = 2;
@@ -436,6 +455,28 @@ void FakePlatform::AddDrive(char letter, int type, int64_t free_kb) {
   impl_->drives[letter] = Drive{type, free_kb};
   std::error_code ec;
   fs::create_directories(impl_->root / std::string(1, static_cast<char>(letter - 'A' + 'a')), ec);
+}
+
+void FakePlatform::SetDriveNotReady(char letter, bool not_ready) {
+  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+  LockGuard g(impl_->mu);
+  impl_->drives[letter].not_ready = not_ready;
+}
+
+void FakePlatform::DenyListing(const Text& folder) {
+  LockGuard g(impl_->mu);
+  fs::path p;
+  if (impl_->Map(folder, p)) impl_->denied.insert(p.native());
+}
+
+bool FakePlatform::MakeLink(const Text& link, const Text& target) {
+  LockGuard g(impl_->mu);
+  fs::path l, t;
+  std::error_code ec;
+  if (!impl_->Map(link, l) || !impl_->Map(target, t)) return false;
+  if (fs::is_directory(t, ec)) fs::create_directory_symlink(t, l, ec);
+  else fs::create_symlink(t, l, ec);
+  return !ec;
 }
 
 void FakePlatform::RemoveDrive(char letter) {
@@ -832,7 +873,7 @@ std::vector<DirEntry> FakePlatform::ListFolder(const Text& pattern) {
   LockGuard g(impl_->mu);
   fs::path dir;
   std::error_code ec;
-  if (!impl_->Map(folder, dir) || !fs::is_directory(dir, ec)) return out;
+  if (!impl_->Map(folder, dir) || !fs::is_directory(dir, ec) || impl_->denied.count(dir.native())) return out;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
     std::string name = GbkName(it->path().filename());
     if (!WildcardMatch(mask, name)) continue;
@@ -975,15 +1016,23 @@ bool FakePlatform::ListFolderWide(const std::u16string& folder, std::vector<Wide
   fs::path dir;
   std::error_code ec;
   if (!impl_->Map(ExtFromWide(folder), dir)) return false;
-  if (!fs::is_directory(dir, ec)) return false;
+  if (!fs::is_directory(dir, ec) || impl_->denied.count(dir.native())) return false;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
     WideEntry e;
     e.name = WideFromExt(GbkName(it->path().filename()));
     e.is_directory = it->is_directory(ec);
+    e.is_link = it->is_symlink(ec);
     if (!e.is_directory) e.size = it->file_size(ec);
     out.push_back(e);
   }
   return !ec;
+}
+
+bool FakePlatform::ExistsWide(const std::u16string& path) {
+  LockGuard g(impl_->mu);
+  fs::path p;
+  std::error_code ec;
+  return impl_->Map(ExtFromWide(path), p) && fs::exists(fs::symlink_status(p, ec));
 }
 
 bool FakePlatform::CreateFolderWide(const std::u16string& path) {
@@ -1192,7 +1241,7 @@ Text FakePlatform::IniRead(const Text& file, const Text& section, const Text& ke
   Bytes b;
   Text value;
   if (ReadWholeFile(file, b) &&
-      fake::IniLookup(std::string(b.begin(), b.end()), section, key, value)) {
+      ProfileLookup(std::string(b.begin(), b.end()), section, key, value)) {
     return value;
   }
   // The profile call trims trailing blanks of the default.
@@ -1211,7 +1260,7 @@ bool FakePlatform::IniWrite(const Text& file, const Text& section, const Text& k
   Bytes b;
   std::string content;
   if (ReadWholeFile(file, b)) content.assign(b.begin(), b.end());
-  std::string updated = fake::IniUpdate(content, section, key, value);
+  std::string updated = ProfileUpdate(content, section, key, value);
   return WriteWholeFile(file, {Bytes(updated.begin(), updated.end())});
 }
 
@@ -1268,6 +1317,10 @@ Text FakePlatform::RunHidden(const Text& command, const Text& interpreter) {
   }
   ProcessPendingEvents();
   return handler ? handler(command_line) : Text();
+}
+
+Text FakePlatform::RunProgram(const Text& program, const std::vector<Text>& args) {
+  return RunHidden(BuildCommandLine(program, args), Text());
 }
 
 bool FakePlatform::ShellOpen(const Text& target) {
@@ -1681,6 +1734,13 @@ std::vector<std::pair<Text, Text>> FakePlatform::BoardRecords() {
   LockGuard g(impl_->mu);
   return impl_->boards;
 }
+uint32_t FakePlatform::FailCriticalErrors() {
+  const uint32_t old = t_error_mode;
+  t_error_mode |= kFailCriticalErrors;
+  return old;
+}
+void FakePlatform::RestoreErrorMode(uint32_t previous) { t_error_mode = previous; }
+
 void* FakePlatform::DisableFsRedirection() {
   LockGuard g(impl_->mu);
   ++impl_->redirection_depth;

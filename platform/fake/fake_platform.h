@@ -75,6 +75,14 @@ class FakePlatform : public Platform {
   void SetDriveType(char letter, int type);
   // -1: the drive is there but its free space cannot be read.
   void SetFreeSpaceKb(char letter, int64_t kb);
+  // An empty card reader or CD drive: every path on it fails, and the first
+  // touch raises the system's "no disk" box (recorded in Dialogs()) unless
+  // the thread turned critical-error boxes off (FailCriticalErrors).
+  void SetDriveNotReady(char letter, bool not_ready = true);
+  // A folder that exists but cannot be listed (access denied).
+  void DenyListing(const Text& folder);
+  // A symbolic link (a junction on Windows) at `link` to `target`.
+  bool MakeLink(const Text& link, const Text& target);
   // The host path a Windows path maps to (existing components matched
   // regardless of case); empty when the path is on no drive.
   std::string HostPath(const Text& path);
@@ -195,6 +203,7 @@ class FakePlatform : public Platform {
   int64_t FileSize(const Text& path) override;
   std::vector<DirEntry> ListFolder(const Text& pattern) override;
   bool ListFolderWide(const std::u16string& folder, std::vector<WideEntry>& out) override;
+  bool ExistsWide(const std::u16string& path) override;
   bool CreateFolderWide(const std::u16string& path) override;
   bool CopyFileWide(const std::u16string& from, const std::u16string& to,
                     const std::function<bool()>& keep_going) override;
@@ -232,6 +241,9 @@ class FakePlatform : public Platform {
   Text FileVersionText(const Text& path) override;
 
   Text RunHidden(const Text& command_line, const Text& interpreter = Text()) override;
+  // Goes to the OnCommand handlers with the quoted command line (recorded in
+  // CommandsRun(); SplitCommandLine takes it apart again).
+  Text RunProgram(const Text& program, const std::vector<Text>& args) override;
   bool ShellOpen(const Text& target) override;
   void Restart() override;
   [[noreturn]] void EndProcess(int code) override;
@@ -276,6 +288,8 @@ class FakePlatform : public Platform {
   int DiskIdentify(int n, Bytes& block) override;
   bool DiskDeviceProperty(int n, Text& vendor, Text& product) override;
   std::vector<std::pair<Text, Text>> BoardRecords() override;
+  uint32_t FailCriticalErrors() override;
+  void RestoreErrorMode(uint32_t previous) override;
   void* DisableFsRedirection() override;
   void RevertFsRedirection(void* cookie) override;
 

@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "platform/names.h"
+#include "platform/profile_text.h"
 
 namespace mv {
 
@@ -454,21 +455,87 @@ std::vector<Text> Win32Platform::RegSubKeys(RegRoot root, const Text& key) {
 }
 
 // ---- Profile files ---------------------------------------------------------------
+// The system's profile calls store a file that is not UTF-16 in the machine's
+// own ANSI code page: on a Windows whose code page is not 936 every Chinese
+// character would turn to "?". Such files are read and edited here on their
+// bytes, with the profile rules (platform/profile_text.h), so that they hold
+// GBK on any machine. A UTF-16 file (byte-order mark FF FE) is left to the
+// system's calls, which keep it UTF-16.
+
+namespace {
+
+bool IsUtf16Profile(const std::wstring& path) {
+  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  unsigned char mark[2] = {0, 0};
+  DWORD got = 0;
+  const bool utf16 = ::ReadFile(h, mark, 2, &got, nullptr) && got == 2 && mark[0] == 0xFF && mark[1] == 0xFE;
+  ::CloseHandle(h);
+  return utf16;
+}
+
+bool ReadAll(HANDLE h, std::string& out) {
+  out.clear();
+  char buf[4096];
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(h, buf, sizeof buf, &got, nullptr)) return false;
+    if (got == 0) return true;
+    out.append(buf, got);
+  }
+}
+
+}  // namespace
 
 Text Win32Platform::IniRead(const Text& file, const Text& section, const Text& key, const Text& def) {
-  std::wstring f = Wide(file), s = Wide(section), k = Wide(key), d = Wide(def);
-  // The value is cut at the buffer's end without notice: grow until it fits.
-  for (DWORD size = 1024; size <= (1u << 20); size *= 4) {
-    std::wstring buf(size, L'\0');
-    DWORD n = ::GetPrivateProfileStringW(s.c_str(), k.c_str(), d.c_str(), &buf[0], size, f.c_str());
-    if (n < size - 1) return Gbk(buf.c_str(), static_cast<int>(n));
+  const std::wstring f = Wide(file);
+  if (IsUtf16Profile(f)) {
+    std::wstring s = Wide(section), k = Wide(key), d = Wide(def);
+    // The value is cut at the buffer's end without notice: grow until it fits.
+    for (DWORD size = 1024; size <= (1u << 20); size *= 4) {
+      std::wstring buf(size, L'\0');
+      DWORD n = ::GetPrivateProfileStringW(s.c_str(), k.c_str(), d.c_str(), &buf[0], size, f.c_str());
+      if (n < size - 1) return Gbk(buf.c_str(), static_cast<int>(n));
+    }
   }
-  return Gbk(d);
+  Bytes bytes;
+  std::string value;
+  if (ReadWholeFile(file, bytes) && ProfileLookup(std::string(bytes.begin(), bytes.end()), section, key, value)) {
+    return value;
+  }
+  // The profile calls drop the default's trailing blanks.
+  Text d = def;
+  while (!d.empty() && d.back() == ' ') d.pop_back();
+  return d;
 }
 
 bool Win32Platform::IniWrite(const Text& file, const Text& section, const Text& key, const Text& value) {
-  return ::WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(value).c_str(),
-                                      Wide(file).c_str()) != 0;
+  const std::wstring f = Wide(file);
+  if (f.empty()) return false;
+  if (IsUtf16Profile(f)) {
+    return ::WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(value).c_str(), f.c_str()) !=
+           0;
+  }
+  // Opened for ourselves alone while it is read and rewritten; made when
+  // missing (its folder must exist). An existing hidden or system file (boot.ini)
+  // opens as it is.
+  HANDLE h = ::CreateFileW(f.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  std::string content;
+  bool ok = ReadAll(h, content);
+  if (ok) {
+    const std::string updated = ProfileUpdate(content, section, key, value);
+    if (updated != content) {
+      DWORD put = 0;
+      ok = ::SetFilePointer(h, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+           ::WriteFile(h, updated.data(), static_cast<DWORD>(updated.size()), &put, nullptr) &&
+           put == updated.size() && ::SetEndOfFile(h);
+    }
+  }
+  ok = ::CloseHandle(h) && ok;
+  return ok;
 }
 
 // ---- Version resources -------------------------------------------------------------

@@ -3,8 +3,8 @@
 //
 // - Texts are converted with code page 936 explicitly and the wide calls are
 //   used, so that Chinese texts are right whatever the machine's ANSI code
-//   page is. (Profile files are the exception Windows imposes: the profile
-//   calls store them in the machine's ANSI code page.)
+//   page is. Profile files, which the system's calls would store in the
+//   machine's own code page, are edited on their bytes instead.
 // - Nothing newer than Windows XP is imported: newer calls are resolved at
 //   run time with GetProcAddress.
 // - The thread that constructs the adapter is the window thread.
@@ -15,6 +15,11 @@
 #include "platform/platform.h"
 
 namespace mv {
+
+// Makes the process load libraries from the system directory and the
+// program's own folder only (never the current directory or a folder of the
+// search path). Called first thing by the program.
+void RestrictLibrarySearch();
 
 // Code page 936 conversions used throughout the adapter.
 std::wstring Wide(const Text& gbk);
@@ -43,6 +48,7 @@ class Win32Platform : public Platform {
   int64_t FileSize(const Text& path) override;
   std::vector<DirEntry> ListFolder(const Text& pattern) override;
   bool ListFolderWide(const std::u16string& folder, std::vector<WideEntry>& out) override;
+  bool ExistsWide(const std::u16string& path) override;
   bool CreateFolderWide(const std::u16string& path) override;
   bool CopyFileWide(const std::u16string& from, const std::u16string& to,
                     const std::function<bool()>& keep_going) override;
@@ -80,6 +86,7 @@ class Win32Platform : public Platform {
   Text FileVersionText(const Text& path) override;
 
   Text RunHidden(const Text& command_line, const Text& interpreter = Text()) override;
+  Text RunProgram(const Text& program, const std::vector<Text>& args) override;
   bool ShellOpen(const Text& target) override;
   void Restart() override;
   [[noreturn]] void EndProcess(int code) override;
@@ -124,6 +131,8 @@ class Win32Platform : public Platform {
   int DiskIdentify(int n, Bytes& block) override;
   bool DiskDeviceProperty(int n, Text& vendor, Text& product) override;
   std::vector<std::pair<Text, Text>> BoardRecords() override;
+  uint32_t FailCriticalErrors() override;
+  void RestoreErrorMode(uint32_t previous) override;
   void* DisableFsRedirection() override;
   void RevertFsRedirection(void* cookie) override;
 
@@ -131,6 +140,10 @@ class Win32Platform : public Platform {
   void* FindFunction(Handle library, const char* name) override;
 
  private:
+  // Runs a process (application may be empty: the line names it) with its
+  // output in a pipe, keeping the window alive until it ends.
+  Text RunCaptured(const std::wstring& application, std::wstring line);
+
   DWORD window_thread_;
 };
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/command_line.h"
 #include "support/wmi.h"
 
 namespace mv {
@@ -33,6 +34,20 @@ Win32Platform::~Win32Platform() = default;
 // ---- Processes ---------------------------------------------------------------
 
 Text Win32Platform::RunHidden(const Text& command, const Text& interpreter) {
+  Text line;
+  if (Is9x()) line = "command.com /c " + command;
+  else if (!interpreter.empty()) line = interpreter + " " + command;
+  else line = "cmd.exe /c " + command;
+  return RunCaptured(std::wstring(), Wide(line));
+}
+
+Text Win32Platform::RunProgram(const Text& program, const std::vector<Text>& args) {
+  // The program by its full path: no search, no interpreter in between.
+  if (program.empty()) return {};
+  return RunCaptured(Wide(program), Wide(BuildCommandLine(program, args)));
+}
+
+Text Win32Platform::RunCaptured(const std::wstring& application, std::wstring wline) {
   SECURITY_ATTRIBUTES sa;
   sa.nLength = sizeof sa;  // 12 in the 32-bit program
   sa.lpSecurityDescriptor = nullptr;
@@ -50,16 +65,12 @@ Text Win32Platform::RunHidden(const Text& command, const Text& interpreter) {
   si.hStdOutput = write_end;
   si.hStdError = write_end;
 
-  Text line;
-  if (Is9x()) line = "command.com /c " + command;
-  else if (!interpreter.empty()) line = interpreter + " " + command;
-  else line = "cmd.exe /c " + command;
-  std::wstring wline = Wide(line);
   wline.push_back(L'\0');
 
   PROCESS_INFORMATION pi;
   ZeroMemory(&pi, sizeof pi);
-  BOOL started = ::CreateProcessW(nullptr, &wline[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  BOOL started = ::CreateProcessW(application.empty() ? nullptr : application.c_str(), &wline[0], nullptr, nullptr,
+                                  TRUE, 0, nullptr, nullptr, &si, &pi);
   ::CloseHandle(write_end);
   Text out;
   if (!started) {
@@ -691,6 +702,32 @@ struct RedirectionCookie {
 };
 }  // namespace
 
+uint32_t Win32Platform::FailCriticalErrors() {
+  // Per thread where the system can (Windows 7 and later), else for the process.
+  typedef DWORD(WINAPI * GetThreadMode)();
+  typedef BOOL(WINAPI * SetThreadMode)(DWORD, LPDWORD);
+  GetThreadMode get = Resolve<GetThreadMode>(L"kernel32.dll", "GetThreadErrorMode");
+  SetThreadMode set = Resolve<SetThreadMode>(L"kernel32.dll", "SetThreadErrorMode");
+  if (get && set) {
+    DWORD old = get();
+    set(old | SEM_FAILCRITICALERRORS, nullptr);
+    return old;
+  }
+  UINT old = ::SetErrorMode(SEM_FAILCRITICALERRORS);
+  ::SetErrorMode(old | SEM_FAILCRITICALERRORS);
+  return old;
+}
+
+void Win32Platform::RestoreErrorMode(uint32_t previous) {
+  typedef BOOL(WINAPI * SetThreadMode)(DWORD, LPDWORD);
+  SetThreadMode set = Resolve<SetThreadMode>(L"kernel32.dll", "SetThreadErrorMode");
+  if (set && Resolve<void*>(L"kernel32.dll", "GetThreadErrorMode")) {
+    set(previous, nullptr);
+    return;
+  }
+  ::SetErrorMode(previous);
+}
+
 void* Win32Platform::DisableFsRedirection() {
   typedef BOOL(WINAPI * Disable)(PVOID*);
   Disable f = Resolve<Disable>(L"kernel32.dll", "Wow64DisableWow64FsRedirection");
@@ -714,19 +751,44 @@ void Win32Platform::RevertFsRedirection(void* cookie) {
 
 // ---- Dynamic libraries ---------------------------------------------------------------
 
-Handle Win32Platform::LoadLibraryFrom(const Text& folder, const Text& name) {
-  std::wstring dir = Wide(folder);
-  // The folder also serves the libraries this one loads later on.
+namespace {
+// LoadLibraryEx flags of Windows 8 (and of Vista/7 with the 2011 loader
+// update): a library's own folder and the system directory only.
+constexpr DWORD kSearchDllLoadDir = 0x00000100;   // LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
+constexpr DWORD kSearchApplicationDir = 0x00000200;  // LOAD_LIBRARY_SEARCH_APPLICATION_DIR
+constexpr DWORD kSearchSystem32 = 0x00000800;     // LOAD_LIBRARY_SEARCH_SYSTEM32
+
+// The loader knows the flags above when it has SetDefaultDllDirectories.
+bool HasSearchFlags() {
+  return ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories") != nullptr;
+}
+}  // namespace
+
+void RestrictLibrarySearch() {
+  // The current directory leaves the search order (XP SP1 and later).
   typedef BOOL(WINAPI * SetDllDir)(LPCWSTR);
   SetDllDir set_dir = Resolve<SetDllDir>(L"kernel32.dll", "SetDllDirectoryW");
-  if (set_dir && !dir.empty()) set_dir(dir.c_str());
+  if (set_dir) set_dir(L"");
+  // Where the loader can: the program's folder and the system directory only.
+  typedef BOOL(WINAPI * SetDefaultDirs)(DWORD);
+  SetDefaultDirs set_default = Resolve<SetDefaultDirs>(L"kernel32.dll", "SetDefaultDllDirectories");
+  if (set_default) set_default(kSearchApplicationDir | kSearchSystem32);
+}
+
+Handle Win32Platform::LoadLibraryFrom(const Text& folder, const Text& name) {
   std::wstring file = Wide(name);
-  bool has_path = name.find('\\') != Text::npos || name.find('/') != Text::npos || name.find(':') != Text::npos;
-  if (!has_path && !dir.empty()) {
+  const bool has_path = name.find('\\') != Text::npos || name.find('/') != Text::npos || name.find(':') != Text::npos;
+  if (!has_path) {
+    std::wstring dir = Wide(folder);
+    if (dir.empty()) return kNoHandle;  // a bare name would be looked for along the search path
     if (dir.back() != L'\\' && dir.back() != L'/') dir += L'\\';
     file = dir + file;
   }
-  HMODULE m = ::LoadLibraryExW(file.c_str(), nullptr, has_path || !dir.empty() ? LOAD_WITH_ALTERED_SEARCH_PATH : 0);
+  // By its full path; what it needs comes from its own folder and the system
+  // directory (on XP: its own folder first, then the usual order, which no
+  // longer holds the current directory).
+  const DWORD flags = HasSearchFlags() ? (kSearchDllLoadDir | kSearchSystem32) : LOAD_WITH_ALTERED_SEARCH_PATH;
+  HMODULE m = ::LoadLibraryExW(file.c_str(), nullptr, flags);
   return reinterpret_cast<Handle>(m);
 }
 

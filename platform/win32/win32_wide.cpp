@@ -78,11 +78,35 @@ bool Win32Platform::ListFolderWide(const std::u16string& folder, std::vector<Wid
     WideEntry e;
     e.name = U(fd.cFileName);
     e.is_directory = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    // Junctions, symbolic links and mounted folders are name surrogates
+    // (bit 29 of the tag); other reparse points (cloud placeholders,
+    // compressed system files) are files like any other. Where the search
+    // gives no tag (Wine, for its symbolic links) the entry counts as a link.
+    const bool reparse = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    e.is_link = reparse && (fd.dwReserved0 == 0 || (fd.dwReserved0 & 0x20000000u) != 0);
     e.size = (static_cast<uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
     out.push_back(e);
   } while (::FindNextFileW(h, &fd));
   ::FindClose(h);
   return true;
+}
+
+bool Win32Platform::ExistsWide(const std::u16string& path) {
+  const std::wstring w = LongForm(path);
+  if (w.empty()) return false;
+  if (::GetFileAttributesW(w.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  switch (::GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_NOT_READY:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+      return false;
+    default:
+      return true;  // there, but not to be read (access denied, in use)
+  }
 }
 
 bool Win32Platform::CreateFolderWide(const std::u16string& path) {

@@ -326,6 +326,26 @@ class StartUp(unittest.TestCase):
         finally:
             pfx.close()
 
+    def test_the_report_for_the_pe_is_gbk_on_a_western_windows(self):
+        """On a Windows whose ANSI code page is 1252, config.ini still holds
+        the GBK bytes of the Chinese system name, not "?"."""
+        pfx = Prefix("codepage-1252")
+        try:
+            e = pfx.drives(d=None, e="hd")["e"]
+            # A UTF-8 locale that is not Chinese (and that every machine has,
+            # so that arguments still reach Wine's programs whole): code page 1252.
+            pfx.env["LC_ALL"] = "C.UTF-8"
+            rc, acp = pfx.tool("acp")
+            self.assertEqual(acp.get("ACP"), "1252")
+            self.run_program(pfx)
+            with open(os.path.join(e, "MV_OSR", "config.ini"), "rb") as f:
+                ini = f.read()
+            # Wine's cmd.exe carries no version: the survey names the system "未知".
+            self.assertRegex(ini, rb"(?m)^SystemName=" + re.escape("未知".encode("gbk")) + rb"\r$")
+            self.assertRegex(ini, rb"(?m)^StartMode=[01]\r$")
+        finally:
+            pfx.close()
+
     def test_no_fixed_drive_shows_the_error_box_and_creates_nothing(self):
         pfx = Prefix("no-fixed-drive")
         try:

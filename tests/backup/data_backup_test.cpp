@@ -131,7 +131,9 @@ TEST_F(DataBackup, CancelStopsBetweenFilesAndLeavesNoPartialFile) {
   ASSERT_NE(h, kNoHandle);
   EXPECT_EQ(StartDataBackup(), kNoHandle);  // one at a time
   // Hold the worker wherever it is (inside a copy or between two), then cancel.
-  for (int i = 0; i < 5000 && Tree(kBak).empty(); ++i) fake_.Sleep(1);
+  // (A cheap look: reading the copies back would let the worker finish first.)
+  std::vector<WideEntry> first;
+  for (int i = 0; i < 5000 && (!fake_.ListFolderWide(kBak, first) || first.empty()); ++i) fake_.Sleep(1);
   fake_.PauseThread(h);
   fake_.QueueAnswer(kResYes);
   ASSERT_TRUE(ui::Fire(names::kDataBackupCancel, "click"));
@@ -312,6 +314,52 @@ TEST_F(Drivers, TwoDevicesOfOneDescriptionShareAFolder) {
   const Text d = "D:\\MV_OSR\\bakfile\\DriverBak\\Realtek PCIe GbE\\";
   EXPECT_TRUE(fake_.FileExists(d + "oem1.inf"));
   EXPECT_TRUE(fake_.FileExists(d + "oem3.inf"));
+}
+
+// Many packages name their catalog only under the decorated key; a package
+// the store does not hold counts as a failure instead of passing unnoticed.
+TEST_F(Drivers, DecoratedCatalogKeysFindTheStoreFolder) {
+  fake_.SetFileVersion("C:\\WINDOWS\\system32\\cmd.exe", "10.0.19041.1");
+  fake_.SetHasWow64Directory(true);
+  fake_.PutFile("C:\\WINDOWS\\inf\\oem1.inf",
+                "[Version]\r\nCatalogFile.NTx86 = rt86.cat\r\nCatalogFile.NTamd64 = rt640x64.cat ; 64-bit\r\n");
+  const Text store = "C:\\WINDOWS\\system32\\DriverStore\\FileRepository\\";
+  fake_.PutFile(store + "rt640x64.inf_amd64_1\\rt640x64.sys", "sys");
+  fake_.PutFile(store + "rt86.inf_x86_1\\rt86.sys", "x86");
+  CopyTally tally;
+  ASSERT_TRUE(BackUpDrivers(tally));
+  const Text bak = "D:\\MV_OSR\\bakfile\\DriverBak\\";
+  EXPECT_EQ(fake_.FileText(bak + "Realtek PCIe GbE\\rt640x64.sys"), "sys");
+  EXPECT_FALSE(fake_.FileExists(bak + "Realtek PCIe GbE\\rt86.sys"));
+  EXPECT_EQ(tally.failed, 1) << "oem2.inf's package is not in the store";
+  EXPECT_NE(LogText().find("驱动程序包未找到：Intel(R) HD/UHD Graphics|oem2.inf"), std::string::npos) << LogText();
+}
+
+// Names in an INF that would leave the driver's folder (a parent, a root or
+// another drive) are skipped: nothing is written outside it.
+TEST_F(Drivers, InfNamesNeverWriteOutsideTheDriverFolder) {
+  fake_.SetFileVersion("C:\\WINDOWS\\system32\\cmd.exe", "5.1.2600");
+  fake_.PutFile("C:\\WINDOWS\\inf\\oem1.inf",
+                "[Version]\r\nCatalogFile=..\\..\\..\\evil.cat\r\n"
+                "[DestinationDirs]\r\nDefaultDestDir = 11\r\n"
+                "[RTL8168.NT]\r\nInclude = ..\\..\\up.inf\r\nCopyFiles = Files\r\n"
+                "[Files]\r\n..\\..\\..\\x.dll\r\nC:\\boot.ini\r\nD:\\MV_OSR\\y.dll\r\n.. \r\nok.dll\r\n");
+  fake_.PutFile("C:\\WINDOWS\\system32\\ok.dll", "ok");
+  fake_.PutFile("C:\\x.dll", "x");
+  fake_.PutFile("C:\\WINDOWS\\up.inf", "up");
+  fake_.PutFile("D:\\MV_OSR\\y.dll", "y");
+  CopyTally tally;
+  ASSERT_TRUE(BackUpDrivers(tally));
+  const Text d = "D:\\MV_OSR\\bakfile\\DriverBak\\Realtek PCIe GbE\\";
+  EXPECT_EQ(fake_.FileText(d + "ok.dll"), "ok");
+  EXPECT_EQ(fake_.FileText(d + "oem1.inf").substr(0, 9), "[Version]") << "named after itself, not the catalog";
+  for (const Text& outside : {"D:\\MV_OSR\\bakfile\\x.dll", "D:\\MV_OSR\\x.dll", "D:\\x.dll", "D:\\evil.cat",
+                              "D:\\MV_OSR\\bakfile\\evil.cat", "D:\\MV_OSR\\bakfile\\up.inf", "D:\\MV_OSR\\up.inf"}) {
+    EXPECT_FALSE(fake_.FileExists(outside)) << outside;
+  }
+  EXPECT_EQ(fake_.FileText("D:\\MV_OSR\\y.dll"), "y");
+  EXPECT_NE(LogText().find("INF名称无效，已跳过：..\\..\\..\\x.dll"), std::string::npos) << LogText();
+  EXPECT_EQ(DriverFolderName(".."), "_");
 }
 
 }  // namespace

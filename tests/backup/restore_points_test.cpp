@@ -42,6 +42,30 @@ TEST_F(RestorePoints, FindsImagesOffTheSystemDriveToTwoLevelsGhoFirst) {
   EXPECT_FALSE(ui::MainModel().Get(names::kBackupSearchStatus).visible);
 }
 
+// The work directory's own images (downloads, the PE, unfinished files,
+// copies of the user's files) are no restore points; its "os_bak" backups
+// are. Empty removable and CD drives are passed over without a system box.
+TEST_F(RestorePoints, WorkDirectoryFilesAndEmptyDrivesAreLeftOut) {
+  fake_.PutFile("D:\\MV_OSR\\win10_x64.wim", "x");
+  fake_.PutFile("D:\\MV_OSR\\WinPE.wim", "x");
+  fake_.PutFile("D:\\MV_OSR\\download\\part.esd", "x");
+  fake_.PutFile("D:\\MV_OSR\\bakfile\\桌面\\copy.gho", "x");
+  fake_.PutFile("D:\\MV_OSR\\os_bak\\OS_Bak2.WIM", "x");
+  fake_.PutFile("D:\\mine.wim", "x");
+  fake_.AddDrive('G', kDriveRemovable);
+  fake_.SetDriveNotReady('G');
+  fake_.AddDrive('H', kDriveCdrom);
+  fake_.SetDriveNotReady('H');
+
+  StartBackupSearch();
+  ASSERT_TRUE(WaitBackupSearch(10000));
+  EXPECT_EQ(Paths(), (std::vector<std::string>{"D:\\mine.wim", "D:\\MV_OSR\\os_bak\\OS_Bak2.WIM"}));
+  EXPECT_TRUE(fake_.Dialogs().empty()) << fake_.Dialogs()[0].text;
+  // Without the critical-error mode the same look raises the box.
+  fake_.ListFolder("G:\\*.wim");
+  EXPECT_EQ(fake_.Dialogs().size(), 1u);
+}
+
 TEST_F(RestorePoints, NumberingGoesOnAcrossSearchesAndNothingFoundKeepsTheLabel) {
   SearchBackups();
   EXPECT_TRUE(Rows().empty());

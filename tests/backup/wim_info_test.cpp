@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "backup/wim_info.h"
+#include "core/payload.h"
 #include "core/state.h"
+#include "platform/command_line.h"
 #include "platform/fake/fake_platform.h"
 #include "ui/model.h"
 
@@ -36,6 +38,12 @@ Bytes Wide(const std::string& ascii, bool bom = true) {
   return b;
 }
 
+std::string Carried(int id) {
+  Bytes b;
+  BuiltInPayload().Read(id, b);
+  return std::string(b.begin(), b.end());
+}
+
 class WimInfoTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -52,9 +60,12 @@ class WimInfoTest : public ::testing::Test {
     fake_.PutFile("D:\\os\\install.wim", "WIM");
     // The tool: writes the XML it was given for the file, like wimlib-imagex.
     fake_.OnCommand("wimlib.exe", [this](const Text& line) {
-      const size_t at = line.find("--extract-xml ");
-      if (at == Text::npos || xml_for_tool_.empty()) return Text("[ERROR] cannot open\r\n");
-      fake_.WriteWholeFile(line.substr(at + 14), {xml_for_tool_});
+      const std::vector<std::string> argv = SplitCommandLine(line);
+      if (argv.size() != 5 || argv[3] != "--extract-xml" || xml_for_tool_.empty()) {
+        return Text("[ERROR] cannot open\r\n");
+      }
+      images_seen_.push_back(argv[2]);
+      fake_.WriteWholeFile(argv[4], {xml_for_tool_});
       return Text();
     });
   }
@@ -68,6 +79,7 @@ class WimInfoTest : public ::testing::Test {
 
   FakePlatform fake_;
   Bytes xml_for_tool_;
+  std::vector<std::string> images_seen_;  // the image argument of each run
 };
 
 TEST(ExtractBetween, ValuesTrimmedEmptySkippedCaseSensitive) {
@@ -201,8 +213,13 @@ TEST_F(WimInfoTest, FillRunsTheToolAndListsOneRowPerImage) {
   Choice().image_path = "D:\\os\\install.wim";
   ASSERT_TRUE(FillImageList(7));
   ASSERT_EQ(fake_.CommandsRun().size(), 1u);
-  EXPECT_EQ(fake_.CommandsRun()[0],
-            "D:\\MV_OSR\\tools\\wimlib.exe  info \"D:\\os\\install.wim\" --extract-xml D:\\MV_OSR\\tools\\Wimlib.xml");
+  // Started directly (no command interpreter), each argument on its own.
+  EXPECT_EQ(SplitCommandLine(fake_.CommandsRun()[0]),
+            (std::vector<std::string>{"D:\\MV_OSR\\tools\\wimlib.exe", "info", "D:\\os\\install.wim",
+                                      "--extract-xml", "D:\\MV_OSR\\tools\\Wimlib.xml"}));
+  // The tool on disk is the one the program carries.
+  EXPECT_EQ(fake_.FileText("D:\\MV_OSR\\tools\\wimlib.exe"), Carried(kPayloadWimlib));
+  EXPECT_EQ(fake_.FileText("D:\\MV_OSR\\tools\\libwim-15.dll"), Carried(kPayloadLibwim));
   const auto rows = ListRows();
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0], (std::vector<std::string>{"", "Windows 10 Home", "Display description 1", "15.27 GB"}));
@@ -226,20 +243,40 @@ TEST_F(WimInfoTest, AFailedToolShowsTheInvalidImageMessage) {
   EXPECT_EQ(fake_.Dialogs()[0].owner, 7u);
   EXPECT_FALSE(fake_.FileExists("D:\\MV_OSR\\tools\\Wimlib.xml"));
 
-  // A path with a quote would break out of its quotes: it is not run.
+  // What a command interpreter would take as commands or variables reaches
+  // the tool as the one path it is.
   xml_for_tool_ = Captured("editions.xml");
-  Choice().image_path = "D:\\os\\a\" & del x & \".wim";
-  EXPECT_FALSE(FillImageList(7));
-  EXPECT_EQ(fake_.CommandsRun().size(), 1u);
+  for (const char* path : {"D:\\os\\a%CMDCMDLINE%&calc&.wim", "D:\\os\\a\" & del x & \".wim",
+                           "D:\\os\\^x ^& y\\\\", "D:\\系统 备份\\映像.wim"}) {
+    Choice().image_path = path;
+    EXPECT_TRUE(FillImageList(7)) << path;
+    EXPECT_EQ(images_seen_.back(), path);
+  }
+  ASSERT_EQ(fake_.CommandsRun().size(), 5u);
+  xml_for_tool_.clear();
 
   // No tool path known yet: nothing is written at a drive's root, nothing run.
   SetWimlibPath("");
   Choice().image_path = "D:\\os\\install.wim";
   EXPECT_EQ(WimlibXmlPath(), "");
   EXPECT_FALSE(FillImageList(7));
-  EXPECT_EQ(fake_.CommandsRun().size(), 1u);
+  EXPECT_EQ(fake_.CommandsRun().size(), 5u);
   EXPECT_FALSE(fake_.FileExists("D:\\Wimlib.xml"));
   EXPECT_FALSE(fake_.FileExists("C:\\Wimlib.xml"));
+}
+
+// Windows XP and 2003 cannot run the carried tool: the window says so
+// instead of calling every image damaged.
+TEST_F(WimInfoTest, OnXpTheWindowSaysTheToolCannotRunThere) {
+  fake_.PutFile("C:\\WINDOWS\\system32\\cmd.exe", "MZ");
+  fake_.SetFileVersion("C:\\WINDOWS\\system32\\cmd.exe", "5.1.2600.5512 (xpsp.080413-2111)");
+  xml_for_tool_ = Captured("editions.xml");
+  Choice().image_path = "D:\\os\\install.wim";
+  EXPECT_FALSE(FillImageList(7));
+  EXPECT_TRUE(ListRows().empty());
+  ASSERT_EQ(fake_.Dialogs().size(), 1u);
+  EXPECT_EQ(fake_.Dialogs()[0].text, kOldWindowsImageMessage);
+  EXPECT_TRUE(fake_.CommandsRun().empty());
 }
 
 // The real wimlib-imagex (the native one) in the tool's place, on files made
@@ -249,10 +286,10 @@ TEST_F(WimInfoTest, RowsMatchTheRealToolOnFreshFiles) {
   const std::string host = fake_.HostPath("D:\\") + "/wims";
   ASSERT_EQ(std::system((std::string(MV_WIM_MAKE_SCRIPT) + " '" + host + "'").c_str()), 0);
   fake_.OnCommand("wimlib.exe", [this](const Text& line) {
-    // D:\MV_OSR\tools\wimlib.exe  info "IMAGE" --extract-xml XML
-    const size_t q1 = line.find('"'), q2 = line.find('"', q1 + 1), x = line.find("--extract-xml ");
-    const std::string image = fake_.HostPath(line.substr(q1 + 1, q2 - q1 - 1));
-    const std::string xml = fake_.HostPath(line.substr(x + 14));
+    // wimlib.exe info IMAGE --extract-xml XML
+    const std::vector<std::string> argv = SplitCommandLine(line);
+    const std::string image = fake_.HostPath(argv.at(2));
+    const std::string xml = fake_.HostPath(argv.at(4));
     std::system(("wimlib-imagex info '" + image + "' --extract-xml '" + xml + "' >/dev/null 2>&1").c_str());
     return Text();
   });

@@ -115,6 +115,28 @@ TEST_F(WimOnWindows, NotAWimAnEmptyWimAndAMissingFile) {
   EXPECT_FALSE(plat().FileExists("E:\\MV_OSR\\tools\\Wimlib.xml"));
 }
 
+// The tool is started directly: a path that a command interpreter would
+// expand or split (%VAR%, &, ^) and a Chinese one reach it as they are; and
+// a tool on disk that is not the one the program carries is replaced first.
+TEST_F(WimOnWindows, AnyPathReachesTheToolAndADamagedToolIsReplaced) {
+  const auto& editions = expected_.at("editions.wim");
+  for (const char* name : {"a%CMDCMDLINE%&x&.wim", "系统 映像^&^^x.wim"}) {
+    SCOPED_TRACE(name);
+    const Text path = Text("E:\\wims\\") + name;
+    ASSERT_TRUE(plat().CopyFileOver("E:\\wims\\editions.wim", path));
+    Choice().image_path = path;
+    ASSERT_TRUE(FillImageList(0));
+    ASSERT_EQ(Rows().size(), editions.size());
+    EXPECT_EQ(Rows()[0][1], editions[0].name);
+    plat().RemoveFile(path);
+  }
+  ASSERT_TRUE(plat().WriteWholeFile(WimlibPath(), {Bytes{'M', 'Z', 0, 0}}));
+  Choice().image_path = "E:\\wims\\editions.wim";
+  ASSERT_TRUE(FillImageList(0));
+  EXPECT_EQ(Rows().size(), editions.size());
+  EXPECT_TRUE(p_.boxes.empty());
+}
+
 // Drives the real window from a second thread: OK without a selection (the
 // box is answered), the list's texts, then the third row and OK; or the
 // window's close; or the Esc key.

@@ -75,6 +75,11 @@ void RemoveTree(const std::u16string& path) {
   if (!plat().ListFolderWide(path, entries)) return;
   for (const WideEntry& e : entries) {
     std::u16string child = path + u"\\" + e.name;
+    // A link goes by itself: what it leads to is not the tree's.
+    if (e.is_link) {
+      ::RemoveDirectoryW(Long(child).c_str()) || ::DeleteFileW(Long(child).c_str());
+      continue;
+    }
     ::SetFileAttributesW(Long(child).c_str(), FILE_ATTRIBUTE_NORMAL);
     if (e.is_directory) RemoveTree(child);
     else ::DeleteFileW(Long(child).c_str());
@@ -217,6 +222,34 @@ TEST_F(WineBackup, DocumentsWithNamesOutsideGbkAndLongPathsArriveWhole) {
   EXPECT_EQ(Tree(bak_), want);
   ASSERT_EQ(win_.boxes.size(), 1u);
   EXPECT_EQ(win_.boxes[0], "资料备份完成！\r\n共备份 6 个文件。");  // with the marker
+}
+
+// On the real file system: a folder that holds the work directory and a
+// symbolic link back up its own tree are copied once, the work directory and
+// the link left out.
+TEST_F(WineBackup, TheCopyLeavesOutTheWorkDirectoryAndLinks) {
+  typedef BOOLEAN(WINAPI * MakeLink)(LPCWSTR, LPCWSTR, DWORD);
+  MakeLink make_link = reinterpret_cast<MakeLink>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "CreateSymbolicLinkW")));
+  ASSERT_NE(make_link, nullptr);
+  ASSERT_TRUE(win_.CreateFolderWide(u"D:\\store"));
+  ASSERT_TRUE(win_.CreateFolderWide(u"D:\\store\\sub"));
+  ASSERT_TRUE(PutWide(u"D:\\store\\a.txt", "a"));
+  ASSERT_TRUE(PutWide(u"D:\\store\\sub\\b.txt", "b"));
+  ASSERT_TRUE(make_link(L"D:\\store\\sub\\loop", L"D:\\store", 1));  // a directory link
+  ASSERT_TRUE(win_.CreateFolderWide(u"D:\\store\\MV_OSR"));
+  ASSERT_TRUE(win_.CreateFolderWide(u"D:\\store\\MV_OSR\\bakfile"));
+  ASSERT_TRUE(PutWide(u"D:\\store\\MV_OSR\\win10.wim", "image"));
+  SetWorkDir("D:\\store\\MV_OSR\\");
+
+  CopyTally tally;
+  ASSERT_TRUE(CopyFolderTree(u"D:\\store", u"D:\\store\\MV_OSR\\bakfile\\docs", tally));
+  EXPECT_EQ(Tree(u"D:\\store\\MV_OSR\\bakfile\\docs"),
+            (std::map<std::u16string, std::string>{{u"a.txt", "a"}, {u"sub\\", "<dir>"}, {u"sub\\b.txt", "b"}}));
+  EXPECT_EQ(tally.copied, 2);
+  EXPECT_EQ(tally.failed, 0);
+  SetWorkDir("D:\\MV_OSR\\");
+  RemoveTree(u"D:\\store");
 }
 
 TEST_F(WineBackup, CancelLeavesNoPartialFile) {

@@ -540,6 +540,16 @@ TEST_F(Browsers, NewWindowsAreRefusedAndReportedWithTheirAddress) {
   EXPECT_EQ(alone.cancel, VARIANT_TRUE);
   ASSERT_EQ(fired.size(), 2u);
   EXPECT_EQ(fired[1], "http://h/popup.html");
+
+  // A window on a local file or another scheme is refused and goes nowhere.
+  for (const wchar_t* local : {L"file:///C:/windows/system32/calc.exe", L"C:\\windows\\notepad.exe"}) {
+    Args nw(5);
+    nw.Cancel(3);
+    nw.Bstr(0, local);
+    toolbox->HandleEvent(DISPID_NEWWINDOW3, nw.Params());
+    EXPECT_EQ(nw.cancel, VARIANT_TRUE);
+  }
+  EXPECT_EQ(fired.size(), 2u);
 }
 
 TEST_F(Browsers, NavigationEventsReachTheHandlerAndOnlyTheTopPageFallsBack) {

@@ -1,9 +1,11 @@
 // The catalogue page read without a browser: which links count as choices,
-// their names and addresses, and pages that are not well formed.
+// their names and addresses, and pages that are not well formed; and which
+// addresses a page may hand to the shell.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "core/web_address.h"
 #include "platform/fake/fake_platform.h"
 #include "ui/catalogue_links.h"
 
@@ -171,3 +173,29 @@ TEST(CatalogueLinks, FetchConvertsAUtf8PageToTheCodePage) {
 
 }  // namespace
 }  // namespace mv::ui
+
+namespace mv {
+namespace {
+
+// A page decides what the shell is asked to open, from an elevated process:
+// only web addresses go (whatever their case); local paths, file: and other
+// schemes, and addresses that could carry more onto the browser's command
+// line are refused.
+TEST(WebAddresses, OnlyWebAddressesReachTheShell) {
+  FakePlatform fake;
+  SetPlatform(&fake);
+  for (const char* ok : {"http://h/soft/1.html", "HTTPS://h.example:8080/a?b=c&d", "http://127.0.0.1/中文"}) {
+    EXPECT_TRUE(OpenWebAddress(ok)) << ok;
+  }
+  for (const char* bad : {"file:///C:/Windows/system32/calc.exe", "C:\\Windows\\system32\\calc.exe",
+                          "\\\\server\\share\\x.exe", "javascript:alert(1)", "mailto:a@b", "http://", "http:///x",
+                          "http:\\\\h\\x", "http://h/\" --x", "http://h/a b", "http://h/\r\nx", "", "ftp://h/x"}) {
+    EXPECT_FALSE(OpenWebAddress(bad)) << bad;
+  }
+  EXPECT_EQ(fake.ShellOpens(),
+            (std::vector<Text>{"http://h/soft/1.html", "HTTPS://h.example:8080/a?b=c&d", "http://127.0.0.1/中文"}));
+  SetPlatform(nullptr);
+}
+
+}  // namespace
+}  // namespace mv

@@ -32,6 +32,9 @@ class Env {
   // more, never answers "/silent" (for a minute), and answers 404 for
   // anything else; empty when there is none.
   virtual Text HttpBase() = 0;
+  // "E:\argv echo.exe": a program that prints each argument it got as its
+  // UTF-16 code units (four hex digits each), one line per argument.
+  Text ArgvEchoProgram() const { return Text(1, kFixedDrive) + ":\\argv echo.exe"; }
 };
 
 // Defined once per test binary: the fake's environment or the Win32 one.

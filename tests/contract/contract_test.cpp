@@ -312,6 +312,19 @@ TEST_F(Contract, IniReadsFilesWrittenByOthers) {
 
 // ---- Files by UTF-16 path -------------------------------------------------------------
 
+TEST_F(Contract, ExistsWideTellsMissingFromThere) {
+  const std::u16string base = p_->AnsiToWide(dir_);
+  ASSERT_TRUE(p_->CreateFolderWide(base + u"\u30c6"));
+  ASSERT_TRUE(p_->WriteWholeFile(dir_ + "f.txt", {B("x")}));
+  EXPECT_TRUE(p_->ExistsWide(base + u"\u30c6"));
+  EXPECT_TRUE(p_->ExistsWide(base + u"f.txt"));
+  EXPECT_FALSE(p_->ExistsWide(base + u"none"));
+  EXPECT_FALSE(p_->ExistsWide(base + u"none\\deeper"));
+  std::vector<WideEntry> list;
+  ASSERT_TRUE(p_->ListFolderWide(base, list));
+  for (const WideEntry& e : list) EXPECT_FALSE(e.is_link);
+}
+
 TEST_F(Contract, WideFilesKeepNamesOutsideGbkAndPassTheLengthLimit) {
   const std::u16string base = p_->AnsiToWide(dir_);  // ends with "\"
   const std::u16string folder = base + u"\u30c6\u30b9\u30c8 \U0001F600";  // テスト and an emoji
@@ -523,6 +536,40 @@ TEST_F(Contract, RunHiddenCollectsOutputOfBothStreams) {
   EXPECT_EQ(p_->RunHidden("echo oops 1>&2"), "oops \r\n");
   EXPECT_EQ(p_->RunHidden("rem nothing to say"), "") << "a command that prints nothing";
   EXPECT_EQ(p_->RunHidden("anything", dir_ + "no\\such\\interpreter.exe"), "") << "cannot start";
+}
+
+// Started directly, a program gets each argument as it was given: nothing
+// a command interpreter would expand or split ("%VAR%", "&", "^", quotes,
+// blanks, trailing backslashes) is touched, the program's own path may hold
+// blanks and Chinese, and the C runtime and the system agree on the split.
+TEST_F(Contract, RunProgramHandsEachArgumentOverAsItIs) {
+  static const char kHex[] = "0123456789abcdef";
+  p_->CreateFolder(dir_ + "程序 目录");
+  const Text program = dir_ + "程序 目录\\argv echo.exe";
+  ASSERT_TRUE(p_->CopyFileOver(env_->ArgvEchoProgram(), program));
+  const std::vector<Text> args = {"info",      "a%CMDCMDLINE%&x&.wim", "C:\\a b\\", "say \"hi\" \\\"",
+                                  "^&|<>()!",  "",                     "中文 名.wim", "tail\\\\"};
+  Text expected;
+  for (const Text& a : args) {
+    for (char16_t c : p_->AnsiToWide(a)) {
+      for (int shift = 12; shift >= 0; shift -= 4) expected += kHex[(c >> shift) & 15];
+    }
+    expected += "\r\n";
+  }
+  EXPECT_EQ(p_->RunProgram(program, args), expected);
+  EXPECT_EQ(p_->RunProgram(program, {}), "");
+  EXPECT_EQ(p_->RunProgram(dir_ + "none.exe", {"x"}), "") << "cannot start";
+}
+
+TEST_F(Contract, CriticalErrorBoxesCanBeTurnedOffAndBack) {
+  const uint32_t before = p_->FailCriticalErrors();
+  const uint32_t inside = p_->FailCriticalErrors();
+  EXPECT_NE(inside & 1u, 0u) << "SEM_FAILCRITICALERRORS";
+  p_->RestoreErrorMode(inside);
+  p_->RestoreErrorMode(before);
+  const uint32_t after = p_->FailCriticalErrors();
+  p_->RestoreErrorMode(after);
+  EXPECT_EQ(after, before);
 }
 
 TEST_F(Contract, FetchUrlGivesTheBodyOrNothing) {

@@ -1,4 +1,5 @@
 // The contract environment of the fake platform.
+#include "platform/command_line.h"
 #include "platform/fake/fake_platform.h"
 #include "tests/contract/contract_env.h"
 
@@ -18,12 +19,28 @@ Text Echo(const Text& command_line) {
   return rest + "\r\n";
 }
 
+// The argument printer (tests/contract/programs/argv_echo.c), on the fake.
+Text ArgvEcho(FakePlatform& fake, const Text& command_line) {
+  static const char kHex[] = "0123456789abcdef";
+  const std::vector<std::string> args = SplitCommandLine(command_line);
+  Text out;
+  for (size_t i = 1; i < args.size(); ++i) {
+    for (char16_t c : fake.AnsiToWide(args[i])) {
+      for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(c >> shift) & 15];
+    }
+    out += "\r\n";
+  }
+  return out;
+}
+
 class FakeEnv : public Env {
  public:
   FakeEnv() {
     fake_.AddDrive(kFixedDrive, kDriveFixed, 8LL * 1024 * 1024);
     fake_.AddDrive(kCdromDrive, kDriveCdrom, 0);
     fake_.OnCommand("echo", Echo);
+    fake_.PutFile(ArgvEchoProgram(), "MZ");
+    fake_.OnCommand("argv echo", [this](const Text& line) { return ArgvEcho(fake_, line); });
     fake_.SetUrlText(HttpBase() + "/net_available/available.txt", "正常");
     fake_.SetUrl(HttpBase() + "/limit.bin", Bytes(kFetchLimitBytes, 'x'));
     fake_.SetUrl(HttpBase() + "/over-limit.bin", Bytes(kFetchLimitBytes + 1, 'x'));

@@ -150,5 +150,38 @@ TEST(Win32Adapter, LibrariesLoadFromTheirFolder) {
   EXPECT_EQ(p.LoadLibraryFrom(p.TempDirectory(), "no-such-library.dll"), kNoHandle);
 }
 
+// A library loaded from the work directory (the download engine) leaves the
+// process's search order alone, and once the program has restricted it, a
+// library of that name in the current directory is never picked up: an
+// administrator's program must not load what a user left in a folder.
+TEST(Win32Adapter, LibrariesComeOnlyFromTheSystemAndTheirOwnFolder) {
+  Win32Platform p;
+  const Text dir = "E:\\dll-search\\";
+  p.CreateFolder("E:\\dll-search");
+  for (const char* name : {"engine.dll", "beside.dll", "in-cwd.dll", "in-cwd-later.dll"}) {
+    ASSERT_TRUE(p.CopyFileOver("E:\\plant.dll", dir + name)) << name;
+  }
+  ASSERT_NE(p.LoadLibraryFrom(dir, "engine.dll"), kNoHandle);
+  wchar_t set_dir[MAX_PATH] = L"unset";
+  typedef DWORD(WINAPI * GetDllDir)(DWORD, LPWSTR);
+  GetDllDir get_dir = reinterpret_cast<GetDllDir>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetDllDirectoryW")));
+  if (get_dir) {
+    EXPECT_EQ(get_dir(MAX_PATH, set_dir), 0u) << "the engine's folder became the process's library folder";
+  }
+  EXPECT_EQ(::LoadLibraryW(L"beside.dll"), nullptr) << "found in the engine's folder by its bare name";
+
+  wchar_t old_cwd[MAX_PATH];
+  ::GetCurrentDirectoryW(MAX_PATH, old_cwd);
+  ASSERT_TRUE(::SetCurrentDirectoryW(L"E:\\dll-search"));
+  HMODULE before = ::LoadLibraryW(L"in-cwd.dll");
+  EXPECT_NE(before, nullptr) << "the loader looks in the current directory until told otherwise";
+  RestrictLibrarySearch();
+  EXPECT_EQ(::LoadLibraryW(L"in-cwd-later.dll"), nullptr);
+  EXPECT_NE(::LoadLibraryW(L"version.dll"), nullptr) << "system libraries still load by name";
+  ::SetCurrentDirectoryW(old_cwd);
+  if (before) ::FreeLibrary(before);
+}
+
 }  // namespace
 }  // namespace mv

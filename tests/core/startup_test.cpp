@@ -237,8 +237,9 @@ TEST_F(ToolFilesTest, AFailedConditionalWriteIsLoggedAsFalse) {
 }
 
 // A build with the real boot files meets a machine where an earlier build
-// left stand-ins: those are replaced (and logged like a first write); real
-// files already there are kept, and a stand-in is never replaced by a stand-in.
+// left stand-ins: those are replaced (and logged like a first write); the
+// real files already there are kept, and a stand-in is never replaced by a
+// stand-in.
 TEST_F(ToolFilesTest, AStandInOnDiskGivesWayToTheRealFile) {
   class RealBootFiles : public PayloadSource {
    public:
@@ -272,6 +273,13 @@ TEST_F(ToolFilesTest, AStandInOnDiskGivesWayToTheRealFile) {
   WriteToolFiles(1, 0);
   const std::string again = fake_.FileText("C:\\MV_OSR\\MV_OSR.log");
   EXPECT_EQ(again.find("WriteFile_bcdedit.exe", log.find("WriteFile_bcdedit.exe") + 1), std::string::npos) << again;
+
+  // A tool that is not what the program carries (damaged, or another
+  // version) is replaced too; the boot image is the machine's and stays.
+  ASSERT_TRUE(fake_.PutFile("C:\\MV_OSR\\tools\\bcdedit.exe", "MZ damaged"));
+  WriteToolFiles(1, 0);
+  EXPECT_EQ(fake_.FileText("C:\\MV_OSR\\tools\\bcdedit.exe"), "MZ real bcdedit");
+  EXPECT_EQ(fake_.FileText("C:\\boot\\boot.sdi"), "$SDI0001 the machine's own");
 }
 
 class BrowserTest : public CoreTest {};

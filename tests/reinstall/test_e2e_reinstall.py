@@ -2,10 +2,11 @@
 """The reinstall through the real program's own window, under Wine on Xvfb,
 against the demo service host: a catalogue image, a local WIM with its image
 index window and a local Ghost image, each from the survey to the restart
-countdown, driven with real X input at the places the program reports; and
-an install with the documents ticked, given up on the progress step (back,
-or the data backup's cancel) while both the slowed image download and the
-data backup run, which must hand nothing off before a second attempt does.
+countdown, driven with real X input at the places the program reports; an
+install with the documents ticked, given up on the progress step (back, or
+the data backup's cancel) while both the slowed image download and the data
+backup run, which must hand nothing off before a second attempt does; and a
+local image with a Chinese name on a Windows whose code page is 1252.
 
     test_e2e_reinstall.py --exe MV_OSR.exe --work DIR --wintool wintool.exe
                           --regedit regedit_v6.exe [--screens DIR] [--display N]
@@ -480,6 +481,28 @@ class Reinstall(unittest.TestCase):
         r = self.give_up_while_both_run(DATA_CANCEL, "提示", "程序正在备份资料，是否取消！")
         self.assertFalse(r.text(CHOICE).startswith("已选择：Windows"), "the choice stayed")
         self.second_attempt_completes()
+
+    def test_6_chinese_image_name_on_a_western_windows(self):
+        """On a Windows whose ANSI code page is 1252 the task file and the
+        report for the PE still hold the GBK bytes of a Chinese image name
+        (the system's profile call wrote "?" for each character)."""
+        prog = self.prog
+        name = "系统备份 映像.gho"
+        shutil.copy2(self.gho, os.path.join(os.path.dirname(self.gho), name))
+        prog.env["LC_ALL"] = "C.UTF-8"  # a UTF-8 locale that is not Chinese: code page 1252
+        try:
+            self.start_on_the_system_step()
+            self.wait_catalogue_list()
+            windows_path = self.pick_local(os.path.join(os.path.dirname(self.gho), name))
+            prog.wait(lambda r: r.text(CHOICE) == "已选择：" + windows_path, 20, "the Ghost image chosen")
+            prog.click(NEXT)
+            self.wait_countdown()
+        finally:
+            prog.env["LC_ALL"] = "zh_CN.UTF-8"
+        with open(os.path.join(self.winpe, "DaVidAZ.INI"), "rb") as f:
+            self.assertIn(b"FilePtah=\\MV_OSR\\" + name.encode("gbk") + b"\r\n", f.read())
+        with open(os.path.join(self.work_dir, "config.ini"), "rb") as f:
+            self.assertIn(b"FileName=" + name.encode("gbk") + b"\r\n", f.read())
 
 
 def main():

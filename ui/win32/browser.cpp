@@ -7,6 +7,7 @@
 
 #include <map>
 
+#include "core/web_address.h"
 #include "platform/platform.h"
 #include "ui/main_names.h"
 #include "ui/model.h"
@@ -471,7 +472,9 @@ struct BrowserElement::Impl {
   }
   void OnNewWindow(const std::string& url, const VARIANT& cancel) {
     SetCancel(cancel);
-    if (!url.empty()) Fire(self->name_, "newwindow", url);
+    // A page may ask for a window on any address; only web addresses go on
+    // (a "file:" address or a local path would end up running a program).
+    if (IsWebAddress(url)) Fire(self->name_, "newwindow", url);
   }
   void OnNavigateError(IDispatch* frame, const std::string& url, const VARIANT& cancel) {
     if (!self->list_fallback_ || !IsTopFrame(frame)) return;

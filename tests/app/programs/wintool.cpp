@@ -4,6 +4,7 @@
 //   wintool version PATH             the version resource: fixed and string values
 //   wintool drive ROOT...            the drive type of each root such as "E:\\"
 //   wintool attr PATH                the attribute word of a file or folder
+//   wintool acp                      the ANSI code page the process runs with
 //   wintool waitwin CLASS MS [TITLE] waits for a visible top-level window of the
 //                                    class (with that title); prints title and size
 //   wintool waitbox CAPTION MS       waits for a message box with the caption,
@@ -168,6 +169,10 @@ BOOL CALLBACK FindEdit(HWND w, LPARAM arg) {
 int wmain() {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (argv && argc == 2 && std::wstring(argv[1]) == L"acp") {
+    Out("ACP=" + std::to_string(GetACP()));  // the code page the process runs with
+    return 0;
+  }
   if (!argv || argc < 3) return 2;
   std::wstring cmd = argv[1];
   if (cmd == L"version") return Version(argv[2]);
