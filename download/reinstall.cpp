@@ -115,7 +115,7 @@ bool DownloadAndVerifySystem(const Text& fail_message, const Text& wrong_message
   Log(name_log);
   Status("检验文件完整性：" + path);
   M().SetText(dl::kDownloadPage.progress, dl::kZeroProgressLine);
-  const Text digest = dl::FileMd5(path, dl::ShowHashProgress);
+  const Text digest = dl::DownloadedFileMd5(path, dl::ShowHashProgress);
   if (Cancelled()) return false;
   Log("云端系统本地副本MD5：" + digest);
   if (digest.empty() || digest != c.md5) {
@@ -221,7 +221,7 @@ bool BringPe() {
       return false;
     }
     Status("检验PE文件完整性：" + pe_path);
-    const Text digest = dl::FileMd5(pe_path, dl::ShowHashProgress);
+    const Text digest = dl::DownloadedFileMd5(pe_path, dl::ShowHashProgress);
     if (Cancelled()) return false;
     Log("云端PE本地副本MD5：" + digest);
     if (digest.empty() || digest != pe.md5) {

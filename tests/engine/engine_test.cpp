@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -121,6 +122,12 @@ class EngineTest : public ::testing::Test {
     return stat(path_.c_str(), &st) == 0 && st.st_size == size && xlts::Md5OfFile(path_) == xlts::Md5OfContent(1, size);
   }
   bool ControlExists() { return FileSize(ControlPath(path_)) >= 0; }
+  // The running digest the engine reports is the one of the content served.
+  static std::string ContentMd5(int64_t size) {
+    std::string m = xlts::Md5OfContent(1, size);
+    for (char& c : m) c = char(toupper(static_cast<unsigned char>(c)));
+    return m;
+  }
 
   std::string dir_, path_;
   std::unique_ptr<Engine> engine_;
@@ -136,6 +143,7 @@ TEST_F(EngineTest, LargeFileUsesSeveralConnectionsAndLeavesNoControlFile) {
   EXPECT_GT(st.segments, 1);
   EXPECT_EQ(st.received, size);  // no byte fetched twice
   EXPECT_TRUE(FileMatches(size));
+  EXPECT_EQ(st.md5, ContentMd5(size));
   EXPECT_FALSE(ControlExists());
 }
 
@@ -144,12 +152,14 @@ TEST_F(EngineTest, SmallAndEmptyFiles) {
   ASSERT_EQ(st.stat, kStatDone);
   EXPECT_EQ(st.segments, 1);
   EXPECT_TRUE(FileMatches(1000));
+  EXPECT_EQ(st.md5, ContentMd5(1000));
   engine_.reset();
   RemoveFile(path_);
   st = Download(Url(0));
   ASSERT_EQ(st.stat, kStatDone);
   EXPECT_EQ(st.total, 0);
   EXPECT_TRUE(FileMatches(0));
+  EXPECT_EQ(st.md5, "D41D8CD98F00B204E9800998ECF8427E");
 }
 
 TEST_F(EngineTest, DroppedConnectionsAreResumed) {
@@ -158,6 +168,7 @@ TEST_F(EngineTest, DroppedConnectionsAreResumed) {
   TaskStatus st = Download(Url(size, "drop=300000&k=3"));
   ASSERT_EQ(st.stat, kStatDone);
   EXPECT_TRUE(FileMatches(size));
+  EXPECT_EQ(st.md5, ContentMd5(size));
   engine_.reset();
   RemoveFile(path_);
   st = Download(Url(3 * MiB, "drop=700000"));
@@ -236,6 +247,7 @@ TEST_F(EngineTest, ServerIgnoringRangeMakesItStartOverNotAppend) {
   ASSERT_EQ(st.stat, kStatDone);
   EXPECT_EQ(st.segments, 1);
   EXPECT_TRUE(FileMatches(size));
+  EXPECT_EQ(st.md5, ContentMd5(size));  // the digest starts over with the file
 }
 
 TEST_F(EngineTest, ResumeOverALongerFileStartsOver) {
@@ -441,7 +453,73 @@ TEST_F(EngineTest, ResumesEverySegmentAfterACrash) {
   ASSERT_EQ(st.stat, kStatDone);
   EXPECT_LE(st.received, size - done);
   EXPECT_TRUE(FileMatches(size));
+  EXPECT_EQ(st.md5, ContentMd5(size));  // the resumed parts on disk were hashed too
   EXPECT_FALSE(ControlExists());
+}
+
+// A single stream has its control file from before its first byte until its
+// end, so a partial file never looks finished; stopped, it is continued with
+// a Range, or fetched again from byte 0 where the server ignores ranges. The
+// digest is always the one of the whole file.
+TEST_F(EngineTest, SingleStreamKeepsItsControlFileUntilCompleteAndResumes) {
+  const int64_t size = 4 * MiB;
+  EngineConfig c = TestConfig();
+  c.max_connections = 1;
+  for (const char* faults : {"rate=4000000", "rate=4000000&norange=1"}) {
+    SCOPED_TRACE(faults);
+    engine_.reset();
+    RemoveFile(path_);
+    engine(c);
+    TaskParams p;
+    p.url = Url(size, faults);
+    p.path = path_;
+    uint32_t h = engine().CreateTask(p);
+    ASSERT_TRUE(engine().StartTask(h));
+    TaskStatus st;
+    for (int i = 0; i < 500 && st.done < MiB; ++i) {
+      SleepMs(10);
+      engine().QueryTask(h, &st);
+    }
+    ASSERT_GE(st.done, MiB);
+    ASSERT_TRUE(ControlExists());
+    engine_.reset();  // the program ends mid-way
+    ControlState cs;
+    ASSERT_TRUE(LoadControl(path_, &cs));
+    ASSERT_EQ(cs.segments.size(), 1u);
+    EXPECT_GE(cs.segments[0].pos, MiB);
+    EXPECT_LE(cs.segments[0].pos, FileSize(path_));
+
+    engine(c);
+    st = Download(p.url);
+    ASSERT_EQ(st.stat, kStatDone);
+    if (strstr(faults, "norange"))
+      EXPECT_EQ(st.received, size);
+    else
+      EXPECT_LE(st.received, size - MiB);
+    EXPECT_TRUE(FileMatches(size));
+    EXPECT_EQ(st.md5, ContentMd5(size));
+    EXPECT_FALSE(ControlExists());
+  }
+}
+
+// A byte that reaches the disk damaged is in the digest, which is read back
+// from the file, not taken from what the network brought.
+TEST_F(EngineTest, ADamagedWriteIsCaughtByTheRunningDigest) {
+  const int64_t size = 6 * MiB;
+  for (int connections : {1, 4}) {
+    engine_.reset();
+    RemoveFile(path_);
+    EngineConfig c = TestConfig();
+    c.max_connections = connections;
+    c.corrupt_at = 5 * MiB + 3;
+    engine(c);
+    TaskStatus st = Download(Url(size, "rate=20000000"));
+    ASSERT_EQ(st.stat, kStatDone);
+    EXPECT_NE(st.md5, ContentMd5(size)) << connections;
+    std::string on_disk = xlts::Md5OfFile(path_);
+    for (char& ch : on_disk) ch = char(toupper(static_cast<unsigned char>(ch)));
+    EXPECT_EQ(st.md5, on_disk) << connections;
+  }
 }
 
 TEST_F(EngineTest, DamagedControlFileMeansStartingOver) {

@@ -28,6 +28,8 @@ struct EngineConfig {
   int max_restarts = 5;            // starts from byte 0 (server ignored a Range)
   int save_interval_ms = 1000;     // control file refresh while transferring
   int speed_window_ms = 4000;      // speed is averaged over this window
+  bool running_md5 = true;         // hash the file while it is written
+  int64_t corrupt_at = -1;         // tests: the byte at this offset is written damaged
 
   // Defaults, overridden by MV_XLDL_STALL_MS, MV_XLDL_RETRY_MS and
   // MV_XLDL_CONNECTIONS when they are set (tests use short times).
@@ -51,6 +53,10 @@ struct TaskStatus {
   int32_t segments = 0;
   int64_t received = 0;  // bytes that came over the network for this task
   int32_t requests = 0;  // requests sent for this task
+  int64_t hashed = 0;    // bytes from byte 0 read back into the running digest
+  // Once complete: the file's MD5 as 32 upper-case hexadecimal digits, read
+  // back from what was written; "" when it could not be computed.
+  std::string md5;
 };
 
 class Task;
@@ -86,5 +92,24 @@ class Engine {
 // Parsers for the response heads (exposed for tests).
 bool ParseContentRange(const std::string& v, int64_t* first, int64_t* last, int64_t* total);
 int64_t ParseLength(const std::string& v);  // -1 when absent or malformed
+
+// What a task knows of its file when an answer for one segment arrives.
+struct HeadFacts {
+  int64_t total = -1;            // the file's size, -1 while unknown
+  bool total_confirmed = false;  // an answer of this run agreed with it
+  int64_t seg_end = -1;          // one past the segment's last byte, -1 while open
+  bool ranges_ok = false;        // the server has answered a Range with a part
+};
+enum HeadVerdict {
+  kHeadBody,         // the body is the segment's bytes from where it was asked
+  kHeadComplete,     // nothing left to fetch: the segment was complete
+  kHeadRetry,        // ask again later
+  kHeadWrongLength,  // contradicts what is known of the file
+  kHeadStartOver,    // the file changed, or the Range was ignored: from byte 0
+  kHeadFatal,        // a client error: asking again cannot help
+};
+// The meaning of the answer to a request from byte `from`; on kHeadBody and
+// kHeadComplete the facts are updated with what the answer says.
+HeadVerdict JudgeHead(const HttpHead& head, int64_t from, HeadFacts* facts);
 
 }  // namespace xldl
