@@ -237,20 +237,20 @@ class Task {
   }
 
   // Bytes from byte 0 up to the first one not yet on disk: the segments tile
-  // the file, so the walk goes from each segment to the one at its end.
+  // the file, so the walk goes from each segment to the one at its end
+  // (empty ones, which a control file may hold, lead nowhere).
   int64_t PrefixLocked() const {
     int64_t at = 0;
     for (;;) {
       const Segment* next = nullptr;
       for (const Segment& g : segs_) {
-        if (g.start == at) {
+        if (g.start == at && g.end != at) {
           next = &g;
           break;
         }
       }
       if (!next) return at;
       if (next->end < 0 || next->pos < next->end) return next->pos;
-      if (next->end == at) return at;  // an empty segment: nothing beyond it
       at = next->end;
     }
   }
