@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "tools/xldl/engine.h"
+#include "tools/xldl/response_head.h"
 
 namespace {
 

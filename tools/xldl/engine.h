@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "tools/xldl/response_head.h"
 #include "tools/xldl/sys.h"
 #include "tools/xldl/transport.h"
 
@@ -88,28 +89,5 @@ class Engine {
   std::map<uint32_t, std::shared_ptr<Task>> tasks_;
   uint32_t next_handle_ = 0x1001;
 };
-
-// Parsers for the response heads (exposed for tests).
-bool ParseContentRange(const std::string& v, int64_t* first, int64_t* last, int64_t* total);
-int64_t ParseLength(const std::string& v);  // -1 when absent or malformed
-
-// What a task knows of its file when an answer for one segment arrives.
-struct HeadFacts {
-  int64_t total = -1;            // the file's size, -1 while unknown
-  bool total_confirmed = false;  // an answer of this run agreed with it
-  int64_t seg_end = -1;          // one past the segment's last byte, -1 while open
-  bool ranges_ok = false;        // the server has answered a Range with a part
-};
-enum HeadVerdict {
-  kHeadBody,         // the body is the segment's bytes from where it was asked
-  kHeadComplete,     // nothing left to fetch: the segment was complete
-  kHeadRetry,        // ask again later
-  kHeadWrongLength,  // contradicts what is known of the file
-  kHeadStartOver,    // the file changed, or the Range was ignored: from byte 0
-  kHeadFatal,        // a client error: asking again cannot help
-};
-// The meaning of the answer to a request from byte `from`; on kHeadBody and
-// kHeadComplete the facts are updated with what the answer says.
-HeadVerdict JudgeHead(const HttpHead& head, int64_t from, HeadFacts* facts);
 
 }  // namespace xldl
