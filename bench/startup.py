@@ -86,18 +86,20 @@ def main():
 
     work = os.path.abspath(args.work)
     host_out = os.path.join(work, "service-host")
+    probe = args.service_host + "/net_available/available.txt"
+
+    def host_up():
+        try:
+            return urllib.request.urlopen(probe, timeout=5).read() == "正常".encode("gbk")
+        except OSError:
+            return False
+
+    # A demo host already on the address (another run's) serves as well.
     started_host = False
-    try:
+    if not host_up():
         mvwine.demo_host.start(host_out, args.service_host)
         started_host = True
-    except Exception:  # the port may be served already (another run's demo host)
-        pass
-    probe = args.service_host + "/net_available/available.txt"
-    try:
-        up = urllib.request.urlopen(probe, timeout=5).read() == "正常".encode("gbk")
-    except OSError:
-        up = False
-    if not up:
+    if not host_up():
         print("startup bench: the service host %s does not answer" % args.service_host, file=sys.stderr)
         return 1
     try:
