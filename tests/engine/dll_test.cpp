@@ -82,7 +82,8 @@ std::wstring Url(int64_t size, const std::wstring& query) {
 std::wstring TempDir() {
   wchar_t buf[MAX_PATH];
   GetTempPathW(MAX_PATH, buf);
-  std::wstring d = std::wstring(buf) + L"xldl-dll-test\\";
+  // One folder per build: the 32- and 64-bit runs share the prefix and may run at once.
+  std::wstring d = std::wstring(buf) + (sizeof(void*) == 8 ? L"xldl-dll-test64\\" : L"xldl-dll-test32\\");
   CreateDirectoryW(d.c_str(), nullptr);
   return d;
 }
