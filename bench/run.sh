@@ -7,25 +7,35 @@
 #   engine / curl            server limited per connection           goal >= 3
 #   FileMd5 / md5sum         1 GiB file                              goal >= 0.95
 #   FileMd5 of the 32-bit program under Wine / md5sum                goal >= 0.95
+# and for the download checked by its running digest (the engine's MD5 of
+# what it wrote, ready when the last byte lands):
+#   last byte -> digest / FileMd5 pass, one connection, 1 GiB        goal <= 0.10
+#   download + digest: (curl then md5sum) / engine, 1 GiB            goal >= 1.8
+#   the same on the limited server: (aria2c -x4 then md5sum) / engine goal >= 1.5
+#   the engine's peak memory during the 1 GiB download               goal <= 32 MiB
+# and, with --startup, the program's start under Wine against a minimal
+# window program (bench/startup.py).
 # Builds an optimised, sanitizer-free tree in build/bench, and the Windows
 # driver with the program's own flags in build/bench-win32 (run in the Wine
 # prefix build/wine/bench); files go to a tmpfs folder removed at the end.
 # The machine may be shared: beside the wall-clock ratios (the goals) it
 # prints the ratios of CPU seconds, which other work disturbs much less.
-#   bench/run.sh [--size-mib N] [--rate BYTES_PER_S] [--limited-mib N] [--rounds N]
+#   bench/run.sh [--size-mib N] [--rate BYTES_PER_S] [--limited-mib N] [--rounds N] [--startup]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 size_mib=1024
 rounds=4
 rate=8000000
 limited_mib=64
+startup=
 while [ $# -gt 0 ]; do
   case $1 in
+    --startup) startup=1; shift ;;
     --size-mib) size_mib=$2; shift 2 ;;
     --rate) rate=$2; shift 2 ;;
     --limited-mib) limited_mib=$2; shift 2 ;;
     --rounds) rounds=$2; shift 2 ;;
-    *) echo "usage: bench/run.sh [--size-mib N] [--rate BPS] [--limited-mib N] [--rounds N]" >&2; exit 2 ;;
+    *) echo "usage: bench/run.sh [--size-mib N] [--rate BPS] [--limited-mib N] [--rounds N] [--startup]" >&2; exit 2 ;;
   esac
 done
 for tool in curl aria2c md5sum /usr/bin/time; do
@@ -77,7 +87,7 @@ t_curl= t_eng= c_curl= c_eng=
 for round in $(seq "$rounds"); do
   t=$(timed curl -sf -o "$work/curl.bin" "$url")
   t_curl=$(best "$t_curl" "$(wall "$t")") c_curl=$(best "$c_curl" "$(cpu "$t")")
-  t=$(timed "$get" --no-resume "$url" "$work/engine.bin")
+  t=$(timed "$get" --no-md5 --no-resume "$url" "$work/engine.bin")
   t_eng=$(best "$t_eng" "$(wall "$t")") c_eng=$(best "$c_eng" "$(cpu "$t")")
   same "$work/curl.bin" "$work/engine.bin"
   rm -f "$work/engine.bin"
@@ -98,7 +108,7 @@ for round in 1 2 3; do
   rm -f "$work/aria.bin" "$work/lengine.bin"
   t_aria=$(best "$t_aria" "$(wall "$(timed aria2c -q -x4 -s4 -k1M --file-allocation=none --allow-overwrite=true \
     --auto-file-renaming=false -d "$work" -o aria.bin "$lurl")")")
-  t_leng=$(best "$t_leng" "$(wall "$(timed "$get" --no-resume "$lurl" "$work/lengine.bin")")")
+  t_leng=$(best "$t_leng" "$(wall "$(timed "$get" --no-md5 --no-resume "$lurl" "$work/lengine.bin")")")
 done
 same "$work/lcurl.bin" "$work/lengine.bin"
 same "$work/lcurl.bin" "$work/aria.bin"
@@ -122,6 +132,68 @@ done
 printf '   md5sum    %6.2f s   CPU %5.2f s\n   FileMd5   %6.2f s   CPU %5.2f s\n' "$t_md5sum" "$c_md5sum" "$t_filemd5" "$c_filemd5"
 r4=$(ratio "$t_md5sum" "$t_filemd5")
 c4=$(ratio "$c_md5sum" "$c_filemd5")
+
+echo "== download checked by the running digest"
+want_up=$(echo "$want" | tr 'a-f' 'A-F')
+# The engine with its digest: "WALL LAG_MS PEAK_KB"; fails when the digest
+# is not the file's.
+verified() {
+  /usr/bin/time -f "%e %M" -o "$work/time" "$get" "$@" > "$work/out" 2>/dev/null || { echo "bench: failed: $*" >&2; exit 1; }
+  local digest lag
+  digest=$(sed -n 's/.*, md5 \([0-9A-F-]*\), lag \([0-9]*\)$/\1/p' "$work/out")
+  lag=$(sed -n 's/.*, md5 \([0-9A-F-]*\), lag \([0-9]*\)$/\2/p' "$work/out")
+  echo "$digest $lag $(cat "$work/time")"
+}
+# Last byte to digest, one connection: the file on loopback, and a link of
+# 300 MB/s (slower than one core's MD5, as every real link is).
+lag_best= lag_link= v_eng= v_peak=0 v_ref=
+for round in $(seq "$rounds"); do
+  read -r d lag w peak <<<"$(verified --connections 1 --no-resume "$url" "$work/v1.bin")"
+  [ "$d" = "$want_up" ] || { echo "bench: running digest $d, md5sum $want" >&2; exit 1; }
+  lag_best=$(best "$lag_best" "$lag")
+  [ "$peak" -gt "$v_peak" ] && v_peak=$peak
+  rm -f "$work/v1.bin"
+  read -r d lag w peak <<<"$(verified --connections 1 --no-resume "$url&rate=300000000" "$work/v1.bin")"
+  [ "$d" = "$want_up" ] || { echo "bench: running digest $d, md5sum $want" >&2; exit 1; }
+  lag_link=$(best "$lag_link" "$lag")
+  rm -f "$work/v1.bin"
+  # Download + check: the engine against curl then md5sum.
+  read -r d lag w peak <<<"$(verified --no-resume "$url" "$work/v.bin")"
+  [ "$d" = "$want_up" ] || { echo "bench: running digest $d, md5sum $want" >&2; exit 1; }
+  v_eng=$(best "$v_eng" "$w")
+  [ "$peak" -gt "$v_peak" ] && v_peak=$peak
+  rm -f "$work/v.bin"
+  t1=$(wall "$(timed curl -sf -o "$work/vc.bin" "$url")")
+  t2=$(wall "$(timed md5sum "$work/vc.bin")")
+  v_ref=$(best "$v_ref" "$(awk -v a="$t1" -v b="$t2" 'BEGIN { printf "%.3f", a + b }')")
+  rm -f "$work/vc.bin"
+done
+lag_s=$(awk -v m="$lag_best" 'BEGIN { printf "%.3f", m / 1000 }')
+lag_link_s=$(awk -v m="$lag_link" 'BEGIN { printf "%.3f", m / 1000 }')
+printf '   last byte -> digest, 1 connection    %6.3f s   (FileMd5 pass %.2f s)\n' "$lag_s" "$t_filemd5"
+printf '   the same at 300 MB/s                 %6.3f s\n' "$lag_link_s"
+printf '   engine, download + digest            %6.2f s\n   curl then md5sum                     %6.2f s\n' "$v_eng" "$v_ref"
+# The limited server: aria2c -x4 then md5sum against the engine with its digest.
+v_leng= v_laria=
+for round in 1 2 3; do
+  read -r d lag w peak <<<"$(verified --no-resume "$lurl" "$work/vl.bin")"
+  v_leng=$(best "$v_leng" "$w")
+  lwant=$(md5sum < "$work/vl.bin" | cut -d' ' -f1 | tr 'a-f' 'A-F')
+  [ "$d" = "$lwant" ] || { echo "bench: running digest $d, md5sum $lwant (limited)" >&2; exit 1; }
+  rm -f "$work/vl.bin" "$work/aria.bin"
+  t1=$(wall "$(timed aria2c -q -x4 -s4 -k1M --file-allocation=none --allow-overwrite=true \
+    --auto-file-renaming=false -d "$work" -o aria.bin "$lurl")")
+  t2=$(wall "$(timed md5sum "$work/aria.bin")")
+  v_laria=$(best "$v_laria" "$(awk -v a="$t1" -v b="$t2" 'BEGIN { printf "%.3f", a + b }')")
+done
+rm -f "$work/aria.bin"
+printf '   limited: engine + digest %6.2f s, aria2c -x4 then md5sum %6.2f s\n' "$v_leng" "$v_laria"
+printf '   engine peak memory (largest of the runs above): %.1f MiB\n' "$(awk -v k="$v_peak" 'BEGIN { print k / 1024 }')"
+r6=$(awk -v a="$lag_s" -v b="$t_filemd5" 'BEGIN { printf "%.2f", a / b }')
+r6b=$(awk -v a="$lag_link_s" -v b="$t_filemd5" 'BEGIN { printf "%.3f", a / b }')
+r7=$(ratio "$v_ref" "$v_eng")
+r8=$(ratio "$v_laria" "$v_leng")
+peak_mib=$(awk -v k="$v_peak" 'BEGIN { printf "%.1f", k / 1024 }')
 
 # The digest the user runs: the 32-bit program's FileMd5 (Win32 adapter,
 # ReadFile) under Wine, built with the program's flags. The driver times the
@@ -170,9 +242,32 @@ printf '%-38s%s   (goal >= 1.5)\n' "engine / aria2c -x4, limited:" "$r2"
 printf '%-38s%s   (goal >= 3)\n' "engine / curl, limited:" "$r3"
 printf '%-38s%s   (goal >= 0.95)\n' "FileMd5 / md5sum, ${size_mib} MiB:" "$r4"
 printf '%-38s%s   (goal >= 0.95)\n' "$wine_label / md5sum:" "$r5"
+printf '%-38s%s   (goal <= 0.10)\n' "last byte -> digest / FileMd5:" "$r6"
+printf '%-38s%s   (a 300 MB/s link)\n' "  the same, 300 MB/s:" "$r6b"
+printf '%-38s%s   (goal >= 1.8)\n' "(curl; md5sum) / engine, ${size_mib} MiB:" "$r7"
+printf '%-38s%s   (goal >= 1.5)\n' "(aria2c -x4; md5sum) / engine, lim.:" "$r8"
+printf '%-38s%s MiB   (goal <= 32)\n' "engine peak memory:" "$peak_mib"
 [ "$wine_label" = "${wine_label%\*}" ] || echo "   * this machine cannot run 32-bit programs: the 64-bit build stands in"
 echo
 echo "CPU seconds (user + system), less disturbed by other work on the machine:"
 printf '%-38s%s\n' "engine / curl, ${size_mib} MiB:" "$c1"
 printf '%-38s%s\n' "FileMd5 / md5sum, ${size_mib} MiB:" "$c4"
 printf '%-38s%s\n' "$wine_label / md5sum:" "$c5"
+
+# The program's start under Wine, against a minimal window program in the
+# same prefix (the 64-bit build of the tree's win64 configuration where this
+# machine cannot run 32-bit programs).
+if [ -n "$startup" ]; then
+  echo
+  prog=$top/dist/MV_OSR.exe cfg=win32
+  if ! /usr/lib/wine/wine --version >/dev/null 2>&1 || [ ! -f "$prog" ]; then
+    prog=$top/build/win64/app/MV_OSR.exe cfg=win64
+  fi
+  if [ ! -f "$prog" ]; then
+    echo "startup: build the program first (scripts/build.sh win64)"
+  else
+    cmake --build "$top/build/$cfg" --target minimal_window >/dev/null
+    python3 "$top/bench/startup.py" --exe "$prog" --baseline "$top/build/$cfg/bench/minimal_window.exe" \
+      --work "$top/build/bench-startup"
+  fi
+fi

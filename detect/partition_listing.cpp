@@ -61,15 +61,20 @@ bool ParsePartitionListing(const Text& output, const Text& system_drive, Text& n
   return false;
 }
 
-void ListPartitions() {
+Text RunPartitionTool() {
   const PayloadEntry* tool = FindPayloadEntry(kPayloadQzDir);
-  if (!tool) return;
+  if (!tool) return Text();
   Text path = PayloadTargetPath(*tool);
-  if (path.empty()) return;  // no work directory yet: nothing to run
+  if (path.empty()) return Text();  // no work directory yet: nothing to run
   WritePayloadFile(kPayloadQzDir);
-  Text output = plat().RunProgram(path, {"-tavrin"});  // started directly, no command interpreter
+  return plat().RunProgram(path, {"-tavrin"});  // started directly, no command interpreter
+}
+
+void TakePartitionListing(const Text& output) {
   Text number, style;
   if (ParsePartitionListing(output, SystemDrive(), number, style)) SetSystemPartitionValues(number, style);
 }
+
+void ListPartitions() { TakePartitionListing(RunPartitionTool()); }
 
 }  // namespace mv

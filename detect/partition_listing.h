@@ -17,6 +17,12 @@ void SetSystemPartitionValues(const Text& number, const Text& style);
 // line whose drive is the system drive. Nothing matching (no output, tool
 // missing) leaves them as they were.
 void ListPartitions();
+// The same in two halves, so that the tool can run on a worker thread while
+// the window thread goes on: RunPartitionTool writes the tool, runs it and
+// returns its output (it sets nothing); TakePartitionListing sets the two
+// values from that output.
+Text RunPartitionTool();
+void TakePartitionListing(const Text& output);
 
 // The parse of the tool's output on its own: true and the two values when a
 // line's drive letter (any case) is the first letter of system_drive.

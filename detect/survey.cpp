@@ -1,6 +1,7 @@
 #include "detect/survey.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -74,6 +75,43 @@ bool Online() {
   return body.size() == 4 && Text(body.begin(), body.end()) == ok;
 }
 
+// A call that waits on something outside the program (a console tool, the
+// network) run on a worker thread while the survey goes on; its result is
+// taken on the window thread, which handles window events while it waits.
+// The worker touches no process-wide value.
+template <typename T>
+class Overlapped {
+ public:
+  explicit Overlapped(T (*fn)()) : result_(std::make_shared<T>()) {
+    auto result = result_;
+    thread_ = plat().StartThread([result, fn] { *result = fn(); });
+    if (thread_ == kNoHandle) *result_ = fn();  // no thread: at once
+  }
+  ~Overlapped() { Join(~0u); }
+  T Take() {
+    while (!Join(10)) plat().ProcessPendingEvents();
+    return *result_;
+  }
+  Overlapped(const Overlapped&) = delete;
+  Overlapped& operator=(const Overlapped&) = delete;
+
+ private:
+  bool Join(uint32_t ms) {
+    if (thread_ == kNoHandle) return true;
+    if (!plat().JoinThread(thread_, ms)) return false;
+    plat().ReleaseThread(thread_);
+    thread_ = kNoHandle;
+    return true;
+  }
+  std::shared_ptr<T> result_;
+  Handle thread_ = kNoHandle;
+};
+
+// Set while a survey runs: its waits let window events through, and
+// "刷新环境" stays enabled, so a click must not start a second survey inside
+// the first (window thread only).
+bool g_surveying = false;
+
 }  // namespace
 
 void SetLocalInstallPage(std::function<void()> show) { LocalPage() = std::move(show); }
@@ -89,6 +127,11 @@ Text MemoryLine(uint64_t total_mb) {
 }
 
 void Survey() {
+  if (g_surveying) return;
+  g_surveying = true;
+  struct Done {
+    ~Done() { g_surveying = false; }
+  } done;
   // 1. Busy, buttons off, the fill back to nothing; the partition listing.
   M().SetVisible(names::kDetectBusyIndicator, true);
   M().SetEnabled(names::kDetectAgainButton, false);
@@ -97,7 +140,10 @@ void Survey() {
   SetFill(0);
   Status("正在检测基础硬件环境.....");
   Advance();
-  ListPartitions();
+  // The disk-listing tool and the network probe wait on other programs:
+  // they run meanwhile, and their answers are taken where they are needed.
+  Overlapped<Text> listing(RunPartitionTool);
+  Overlapped<bool> online(Online);
 
   // 2. Desktop or laptop, and the maker.
   Status("正在检测制造商.....");
@@ -120,6 +166,7 @@ void Survey() {
 
   // 5. Firmware and disk style; the start mode for the PE.
   Status("正在检测固件模式.....");
+  TakePartitionListing(listing.Take());
   if (FirmwareIsLegacy()) {
     Line(3, "固件模式：BIOS + " + SystemDiskStyle());
     plat().IniWrite(ConfigIni(), "info", "StartMode", "0");
@@ -174,7 +221,7 @@ void Survey() {
   // 12. The network.
   Status("正在检测系统网络环境.....");
   Advance();
-  if (Online()) {
+  if (online.Take()) {
     // 13.
     M().SetEnabled(names::kNextButton, true);
   } else {
@@ -200,6 +247,7 @@ void Survey() {
 }
 
 void SurveyAgain() {
+  if (g_surveying) return;
   for (const char* label : names::kHardwareLabels) M().SetText(label, "");
   Survey();
 }

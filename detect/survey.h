@@ -27,9 +27,12 @@ extern const char kSurveyDoneStatus[]; // "各安装环境检测完毕，点击�
 void SetLocalInstallPage(std::function<void()> show);
 
 // The survey. Offline, "退出" ends the program; "本地安装" shows the local
-// installation (the system choice step) and ends the survey there.
+// installation (the system choice step) and ends the survey there. The
+// disk-listing tool and the network probe run on worker threads from the
+// start; the window thread takes their answers where they are needed. Called
+// while a survey runs (its waits let window events through), it does nothing.
 void Survey();
-// Empties the eight result lines, then surveys.
+// Empties the eight result lines, then surveys (nothing while one runs).
 void SurveyAgain();
 
 // "内存：16.0 GB" for 16384 MB: the quotient by 1024 rounded to one decimal.

@@ -5,6 +5,7 @@
 
 #include "core/md5.h"
 #include "download/progress.h"
+#include "download/tasks.h"
 #include "platform/platform.h"
 
 namespace mv::dl {
@@ -41,6 +42,13 @@ std::string FileMd5(const std::string& path, const HashProgress& progress, int /
   uint8_t digest[16];
   md5.Final(digest);
   return Md5::Hex(digest, true);
+}
+
+std::string DownloadedFileMd5(const std::string& path, const HashProgress& progress) {
+  std::string md5;
+  int64_t size = 0;
+  if (TakeDownloadMd5(path, &md5, &size) && size > 0 && plat().FileSize(path) == size) return md5;
+  return FileMd5(path, progress);
 }
 
 bool CopyWithProgress(const std::string& from, const std::string& to) {

@@ -49,7 +49,7 @@ Text FileNameOf(const Text& path) {
 // The digest of a PE file this preparation is about to trust.
 Text Digest(const Text& path) {
   MoveJobState({JobState::kDownloading}, JobState::kVerifying);
-  const Text digest = dl::FileMd5(path, dl::ShowHashProgress);
+  const Text digest = dl::DownloadedFileMd5(path, dl::ShowHashProgress);
   MoveJobState({JobState::kVerifying}, JobState::kDownloading);
   return digest;
 }

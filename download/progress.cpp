@@ -74,6 +74,8 @@ bool WaitForTask(XlHandle task) {
       m.SetText(area.progress, line + "剩余下载时间：" + FormatRemaining(RemainingSeconds(total - done, speed)));
       const int32_t state = info.stat();
       if (state == kTaskComplete) {
+        // The digest goes with the task: ask before it is deleted.
+        NoteTaskMd5(task, XlQueryTaskMd5(task), total);
         plat().SleepPumping(3000);
         XlDeleteTask(task);
         return true;

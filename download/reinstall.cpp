@@ -27,7 +27,7 @@ bool Cancelled() { return !plat().Checkpoint(); }
 // The digest of a file the job is about to trust.
 Text Digest(const Text& path) {
   MoveJobState({JobState::kDownloading}, JobState::kVerifying);
-  const Text digest = dl::FileMd5(path, dl::ShowHashProgress);
+  const Text digest = dl::DownloadedFileMd5(path, dl::ShowHashProgress);
   MoveJobState({JobState::kVerifying}, JobState::kDownloading);
   return digest;
 }

@@ -1,6 +1,7 @@
 #include "download/tasks.h"
 
 #include <atomic>
+#include <map>
 
 #include "core/log.h"
 #include "core/state.h"
@@ -20,6 +21,12 @@ struct State {
   std::atomic<int> busy{0};
   std::atomic<Handle> download_worker{kNoHandle};
   std::atomic<Handle> second_worker{kNoHandle};
+  struct Digest {
+    std::string md5;
+    int64_t size = 0;
+  };
+  std::map<XlHandle, Digest> task_md5;    // under mu
+  std::map<std::string, Digest> file_md5;  // under mu
 };
 
 State& S() {
@@ -86,6 +93,11 @@ Handle SecondWorker() { return S().second_worker; }
 
 bool StartDownload(const std::string& url, const std::string& file_name, const std::string& info_log_prefix,
                    bool make_current) {
+  const std::string path = WorkDir() + file_name;
+  {
+    LockGuard g(S().mu);
+    S().file_md5.erase(path);  // whatever the file was before, it is being written now
+  }
   TaskSetup().Build(url, "", "", file_name, WorkDir(), false, true, true);
   const XlHandle task = XlCreateTask(TaskSetup().Data());
   AppendTask(task);
@@ -94,7 +106,29 @@ bool StartDownload(const std::string& url, const std::string& file_name, const s
   Log(std::string("XL_StartTask_") + (started ? "真" : "假"));
   const uintptr_t info = TaskInfo().Build();
   Log(info_log_prefix + std::to_string(static_cast<unsigned long long>(info)));
-  return WaitForTask(task);
+  const bool complete = WaitForTask(task);
+  LockGuard g(S().mu);
+  auto it = S().task_md5.find(task);
+  if (it == S().task_md5.end()) return complete;
+  if (complete) S().file_md5[path] = it->second;
+  S().task_md5.erase(it);
+  return complete;
+}
+
+void NoteTaskMd5(XlHandle task, const std::string& md5, int64_t size) {
+  if (md5.empty()) return;
+  LockGuard g(S().mu);
+  S().task_md5[task] = State::Digest{md5, size};
+}
+
+bool TakeDownloadMd5(const std::string& path, std::string* md5, int64_t* size) {
+  LockGuard g(S().mu);
+  auto it = S().file_md5.find(path);
+  if (it == S().file_md5.end()) return false;
+  *md5 = it->second.md5;
+  *size = it->second.size;
+  S().file_md5.erase(it);
+  return true;
 }
 
 void PauseDownload() {

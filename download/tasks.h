@@ -58,6 +58,13 @@ Handle SecondWorker();
 bool StartDownload(const std::string& url, const std::string& file_name, const std::string& info_log_prefix,
                    bool make_current);
 
+// The engine's running digest of a task that WaitForTask saw complete, with
+// the size the engine reported; StartDownload files it under the path.
+void NoteTaskMd5(XlHandle task, const std::string& md5, int64_t size);
+// The digest the engine computed for the last download of path in this run,
+// handed out once (see DownloadedFileMd5); false when there is none.
+bool TakeDownloadMd5(const std::string& path, std::string* md5, int64_t* size);
+
 // The pause button: pause the worker, then stop the task; resume: start the
 // task, then let the worker go on.
 void PauseDownload();

@@ -314,8 +314,9 @@ class Backup(mvwine.StagedCase):
                 print("the WIM restore is not checked: the program carries the WIM tool's stand-in")
                 return
             os.remove(task_file)
-            # The restart's end of the session must be over before the next
-            # start, or it ends that program too.
+            # The restart's end of session (Wine ends every process of the
+            # prefix) may still be under way: a program started now could be
+            # ended with it. Wait until the prefix is idle.
             prog.server("-w")
             prog.start()
             prog.wait_survey()

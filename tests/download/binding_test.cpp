@@ -77,6 +77,12 @@ TEST_F(RealEngine, DownloadThroughADroppedConnectionEndsCompleteWithTheRightDige
   EXPECT_EQ(ui::MainModel().Text(kDownloadPage.status), "下载文件：保存路径：" + WorkDir() + name);
   EXPECT_EQ(plat().FileSize(WorkDir() + name), size);
   EXPECT_EQ(FileMd5(WorkDir() + name, ShowHashProgress), Upper(xlts::Md5OfContent(1, size)));
+  // The engine's running digest came with the finished task: the file's.
+  std::string md5;
+  int64_t md5_size = 0;
+  ASSERT_TRUE(TakeDownloadMd5(WorkDir() + name, &md5, &md5_size));
+  EXPECT_EQ(md5, Upper(xlts::Md5OfContent(1, size)));
+  EXPECT_EQ(md5_size, size);
   // WaitForTask deleted the finished task: the engine now reports it failed.
   TaskInfo().Build();
   ASSERT_TRUE(XlQueryTaskInfoEx(CurrentTask(), TaskInfo().Data()));
@@ -104,6 +110,8 @@ TEST_F(RealEngine, StopStartDeleteAndDeleteAgain) {
   const int64_t stopped_at = TaskInfo().nTotalDownload();
   EXPECT_GT(stopped_at, 0);
   EXPECT_LT(stopped_at, size);
+  // Unfinished: the control file lies beside the file, as the program expects.
+  EXPECT_TRUE(plat().FileExists(WorkDir() + name + ".dlctl"));
   ::Sleep(1000);
   ASSERT_TRUE(XlQueryTaskInfoEx(task, TaskInfo().Data()));
   EXPECT_EQ(TaskInfo().nTotalDownload(), stopped_at);  // stopped means stopped

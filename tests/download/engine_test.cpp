@@ -49,8 +49,10 @@ TEST_F(EngineBinding, AMissingLibraryEndsTheProgramWithTheEngineError) {
 TEST_F(EngineBinding, AMissingExportEndsTheProgramWhenFirstNeeded) {
   auto exports = FakeEngine::Exports();
   exports.erase("XL_QueryTaskInfoEx");
+  exports.erase("XL_QueryTaskMd5");  // optional: no digest, no error
   fake_.AddLibrary("xldl.dll", exports);
   ASSERT_TRUE(StartEngine());
+  EXPECT_EQ(XlQueryTaskMd5(1), "");
   EXPECT_TRUE(fake_.Dialogs().empty());
   TaskInfo().Build();
   EXPECT_THROW(XlQueryTaskInfoEx(1, TaskInfo().Data()), FakeProcessEnded);

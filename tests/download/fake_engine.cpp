@@ -1,6 +1,7 @@
 #include "tests/download/fake_engine.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace mv::dl::test {
@@ -68,6 +69,7 @@ XlBool MV_XL_CALL FakeQuery(XlHandle h, void* info) {
     if (it->second.script.size() > 1) it->second.script.pop_front();
   }
   if (!s.answers) return 0;
+  if (it != E().tasks.end()) it->second.complete = s.stat == kTaskComplete && !it->second.deleted;
   if (s.stat == kTaskComplete && it != E().tasks.end() && !it->second.deleted && E().on_complete)
     E().on_complete(h);
   auto* b = static_cast<uint8_t*>(info);
@@ -81,6 +83,14 @@ XlBool MV_XL_CALL FakeQuery(XlHandle h, void* info) {
   return 1;
 }
 
+XlBool MV_XL_CALL FakeQueryMd5(XlHandle h, char* hex) {
+  LockGuard g(E().mu);  // not recorded: the call sequences tests expect stay those of the seven
+  auto it = E().tasks.find(h);
+  if (it == E().tasks.end() || !it->second.complete || E().complete_md5.empty()) return 0;
+  std::snprintf(hex, 33, "%s", E().complete_md5.c_str());
+  return 1;
+}
+
 }  // namespace
 
 FakeEngine* FakeEngine::current = nullptr;
@@ -89,7 +99,7 @@ FakeEngine::FakeEngine() { current = this; }
 FakeEngine::~FakeEngine() { current = nullptr; }
 
 EngineApi FakeEngine::Table() {
-  return EngineApi{FakeInit, FakeUnInit, FakeCreate, FakeStart, FakeStop, FakeDelete, FakeQuery};
+  return EngineApi{FakeInit, FakeUnInit, FakeCreate, FakeStart, FakeStop, FakeDelete, FakeQuery, FakeQueryMd5};
 }
 
 std::map<std::string, void*> FakeEngine::Exports() {
@@ -100,7 +110,8 @@ std::map<std::string, void*> FakeEngine::Exports() {
           {"XL_StartTask", reinterpret_cast<void*>(t.StartTask)},
           {"XL_StopTask", reinterpret_cast<void*>(t.StopTask)},
           {"XL_DeleteTask", reinterpret_cast<void*>(t.DeleteTask)},
-          {"XL_QueryTaskInfoEx", reinterpret_cast<void*>(t.QueryTaskInfoEx)}};
+          {"XL_QueryTaskInfoEx", reinterpret_cast<void*>(t.QueryTaskInfoEx)},
+          {"XL_QueryTaskMd5", reinterpret_cast<void*>(t.QueryTaskMd5)}};
 }
 
 void FakeEngine::SetInitResult(XlBool result) {

@@ -51,6 +51,7 @@ class FakeEngine {
     std::deque<FakeStatus> script;
     std::vector<uint8_t> file_name;  // the setup's szFilename bytes, echoed by queries
     bool deleted = false;
+    bool complete = false;  // the last query said 4
   };
 
   // For the table's functions.
@@ -61,6 +62,9 @@ class FakeEngine {
   // The script of tasks created without one of their own.
   std::vector<FakeStatus> default_script;
   std::map<XlHandle, Task> tasks;
+  // What XL_QueryTaskMd5 gives for a task whose last query said complete
+  // ("" : none).
+  std::string complete_md5;
   XlHandle next_handle = 101;
   // Called (under the lock) when a query reports a task complete: tests put
   // the "downloaded" file in place from here.

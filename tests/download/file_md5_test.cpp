@@ -41,6 +41,39 @@ class FileMd5Test : public DownloadTest {
   Calls calls_;
 };
 
+// Right after a download the engine's running digest stands for the file,
+// once; a second look, a file whose size changed, a digest that is not one,
+// or a library without the call read the file.
+TEST_F(FileMd5Test, ADownloadsDigestComesFromTheEngineOnceOtherwiseFromTheFile) {
+  const std::string path = "D:\\MV_OSR\\sys.wim";
+  const std::string abc_md5 = "900150983CD24FB0D6963F7D28E17F72";
+  engine_.on_complete = [&](XlHandle) { fake_.PutFile(path, "abc"); };
+  auto download = [&](int64_t size) {
+    engine_.ScriptNextTask({{true, 4, size, size, 1.0f, 0}});
+    return StartDownload("http://127.0.0.1/sys.wim", "sys.wim", "DownTaskInfo.创建_", true);
+  };
+  engine_.complete_md5 = "0123456789ABCDEF0123456789ABCDEF";
+  ASSERT_TRUE(download(3));
+  EXPECT_EQ(DownloadedFileMd5(path, Recorder()), engine_.complete_md5);
+  EXPECT_TRUE(calls_.empty());  // nothing was read
+  EXPECT_EQ(DownloadedFileMd5(path, Recorder()), abc_md5);
+  EXPECT_EQ(calls_.size(), 1u);
+
+  ASSERT_TRUE(download(4));  // the engine's size is not the file's
+  EXPECT_EQ(DownloadedFileMd5(path, nullptr), abc_md5);
+  engine_.complete_md5 = "0123456789abcdef0123456789abcdef";
+  ASSERT_TRUE(download(3));
+  EXPECT_EQ(DownloadedFileMd5(path, nullptr), abc_md5);
+
+  EngineApi no_digest = FakeEngine::Table();
+  no_digest.QueryTaskMd5 = nullptr;
+  BindEngine(no_digest);
+  engine_.complete_md5 = "0123456789ABCDEF0123456789ABCDEF";
+  ASSERT_TRUE(download(3));
+  EXPECT_EQ(DownloadedFileMd5(path, nullptr), abc_md5);
+  EXPECT_TRUE(fake_.Dialogs().empty());  // a missing digest call is no engine error
+}
+
 TEST_F(FileMd5Test, DigestIsUpperCaseAndReportedPerChunk) {
   ASSERT_TRUE(fake_.PutFile("D:\\a.txt", "abc"));
   EXPECT_EQ(FileMd5("D:\\a.txt", Recorder()), "900150983CD24FB0D6963F7D28E17F72");

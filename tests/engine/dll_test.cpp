@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -81,7 +82,8 @@ std::wstring Url(int64_t size, const std::wstring& query) {
 std::wstring TempDir() {
   wchar_t buf[MAX_PATH];
   GetTempPathW(MAX_PATH, buf);
-  std::wstring d = std::wstring(buf) + L"xldl-dll-test\\";
+  // One folder per build: the 32- and 64-bit runs share the prefix and may run at once.
+  std::wstring d = std::wstring(buf) + (sizeof(void*) == 8 ? L"xldl-dll-test64\\" : L"xldl-dll-test32\\");
   CreateDirectoryW(d.c_str(), nullptr);
   return d;
 }
@@ -167,6 +169,17 @@ TEST_F(DllTest, DownloadSurvivesADroppedConnection) {
   EXPECT_EQ(FileMd5(dir_ + name, &got), xlts::Md5OfContent(1, size));
   EXPECT_EQ(got, size);
   EXPECT_EQ(GetFileAttributesW((dir_ + name + L".dlctl").c_str()), INVALID_FILE_ATTRIBUTES);
+  // The running digest of the complete task, through the export the binding
+  // asks before it deletes the task.
+  typedef BOOL(WINAPI * Md5Fn)(DWORD, char*);
+  Md5Fn md5 = Resolve<Md5Fn>("XL_QueryTaskMd5");
+  ASSERT_NE(md5, nullptr);
+  char hex[33] = {};
+  ASSERT_TRUE(md5(h, hex));
+  std::string want = xlts::Md5OfContent(1, size);
+  for (char& c : want) c = char(toupper(static_cast<unsigned char>(c)));
+  EXPECT_EQ(std::string(hex), want);
+  EXPECT_FALSE(md5(0x7777, hex));  // no such task
   g.DeleteTask(h);
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -121,6 +122,12 @@ class EngineTest : public ::testing::Test {
     return stat(path_.c_str(), &st) == 0 && st.st_size == size && xlts::Md5OfFile(path_) == xlts::Md5OfContent(1, size);
   }
   bool ControlExists() { return FileSize(ControlPath(path_)) >= 0; }
+  // The running digest the engine reports is the one of the content served.
+  static std::string ContentMd5(int64_t size) {
+    std::string m = xlts::Md5OfContent(1, size);
+    for (char& c : m) c = char(toupper(static_cast<unsigned char>(c)));
+    return m;
+  }
 
   std::string dir_, path_;
   std::unique_ptr<Engine> engine_;
@@ -136,6 +143,7 @@ TEST_F(EngineTest, LargeFileUsesSeveralConnectionsAndLeavesNoControlFile) {
   EXPECT_GT(st.segments, 1);
   EXPECT_EQ(st.received, size);  // no byte fetched twice
   EXPECT_TRUE(FileMatches(size));
+  EXPECT_EQ(st.md5, ContentMd5(size));
   EXPECT_FALSE(ControlExists());
 }
 
@@ -144,12 +152,14 @@ TEST_F(EngineTest, SmallAndEmptyFiles) {
   ASSERT_EQ(st.stat, kStatDone);
   EXPECT_EQ(st.segments, 1);
   EXPECT_TRUE(FileMatches(1000));
+  EXPECT_EQ(st.md5, ContentMd5(1000));
   engine_.reset();
   RemoveFile(path_);
   st = Download(Url(0));
   ASSERT_EQ(st.stat, kStatDone);
   EXPECT_EQ(st.total, 0);
   EXPECT_TRUE(FileMatches(0));
+  EXPECT_EQ(st.md5, "D41D8CD98F00B204E9800998ECF8427E");
 }
 
 TEST_F(EngineTest, DroppedConnectionsAreResumed) {
@@ -158,6 +168,7 @@ TEST_F(EngineTest, DroppedConnectionsAreResumed) {
   TaskStatus st = Download(Url(size, "drop=300000&k=3"));
   ASSERT_EQ(st.stat, kStatDone);
   EXPECT_TRUE(FileMatches(size));
+  EXPECT_EQ(st.md5, ContentMd5(size));
   engine_.reset();
   RemoveFile(path_);
   st = Download(Url(3 * MiB, "drop=700000"));
@@ -236,6 +247,7 @@ TEST_F(EngineTest, ServerIgnoringRangeMakesItStartOverNotAppend) {
   ASSERT_EQ(st.stat, kStatDone);
   EXPECT_EQ(st.segments, 1);
   EXPECT_TRUE(FileMatches(size));
+  EXPECT_EQ(st.md5, ContentMd5(size));  // the digest starts over with the file
 }
 
 TEST_F(EngineTest, ResumeOverALongerFileStartsOver) {
@@ -441,7 +453,69 @@ TEST_F(EngineTest, ResumesEverySegmentAfterACrash) {
   ASSERT_EQ(st.stat, kStatDone);
   EXPECT_LE(st.received, size - done);
   EXPECT_TRUE(FileMatches(size));
+  EXPECT_EQ(st.md5, ContentMd5(size));  // the resumed parts on disk were hashed too
   EXPECT_FALSE(ControlExists());
+}
+
+// A single stream has its control file from before its first byte until its
+// end, so a partial file never looks finished: a download killed part-way
+// (in a process of its own) is continued with a Range, or fetched again from
+// byte 0 where the server ignores ranges. The digest is the whole file's.
+TEST_F(EngineTest, AKilledSingleStreamKeepsItsControlFileAndIsResumed) {
+  const int64_t size = 4 * MiB;
+  for (const char* faults : {"rate=2000000", "rate=2000000&norange=1"}) {
+    SCOPED_TRACE(faults);
+    engine_.reset();
+    RemoveFile(path_);
+    const std::string url = Url(size, faults);
+    pid_t pid = fork();
+    if (pid == 0) {
+      execl(XLDL_GET_PATH, XLDL_GET_PATH, "--connections", "1", url.c_str(), path_.c_str(), (char*)nullptr);
+      _exit(127);
+    }
+    ControlState cs;
+    for (int i = 0; i < 500; ++i) {
+      SleepMs(10);
+      if (LoadControl(path_, &cs) && cs.segments.size() == 1 && cs.segments[0].pos >= MiB) break;
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    ASSERT_TRUE(LoadControl(path_, &cs));
+    ASSERT_EQ(cs.segments.size(), 1u);
+    EXPECT_GE(cs.segments[0].pos, MiB);
+    EXPECT_LE(cs.segments[0].pos, FileSize(path_));
+    ASSERT_LT(FileSize(path_), size);
+
+    TaskStatus st = Download(url);
+    ASSERT_EQ(st.stat, kStatDone);
+    if (strstr(faults, "norange"))
+      EXPECT_EQ(st.received, size);
+    else
+      EXPECT_LE(st.received, size - MiB);
+    EXPECT_TRUE(FileMatches(size));
+    EXPECT_EQ(st.md5, ContentMd5(size));
+    EXPECT_FALSE(ControlExists());
+  }
+}
+
+// A byte that reaches the disk damaged is in the digest, which is read back
+// from the file, not taken from what the network brought.
+TEST_F(EngineTest, ADamagedWriteIsCaughtByTheRunningDigest) {
+  const int64_t size = 6 * MiB;
+  for (int connections : {1, 4}) {
+    engine_.reset();
+    RemoveFile(path_);
+    EngineConfig c = TestConfig();
+    c.max_connections = connections;
+    c.corrupt_at = 5 * MiB + 3;
+    engine(c);
+    TaskStatus st = Download(Url(size, "rate=20000000"));
+    ASSERT_EQ(st.stat, kStatDone);
+    EXPECT_NE(st.md5, ContentMd5(size)) << connections;
+    std::string on_disk = xlts::Md5OfFile(path_);
+    for (char& ch : on_disk) ch = char(toupper(static_cast<unsigned char>(ch)));
+    EXPECT_EQ(st.md5, on_disk) << connections;
+  }
 }
 
 TEST_F(EngineTest, DamagedControlFileMeansStartingOver) {

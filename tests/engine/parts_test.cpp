@@ -67,6 +67,11 @@ TEST(ControlFile, RoundTripsAndRejectsAnythingDamaged) {
   EXPECT_TRUE(invalid({100, {{10, 10, 100}}}));                // not from byte 0
   EXPECT_TRUE(invalid({100, {}}));
   EXPECT_FALSE(invalid({100, {{50, 60, 100}, {0, 50, 50}}}));  // order does not matter
+  // A single stream whose size is not known yet: one open run from byte 0.
+  EXPECT_FALSE(invalid({-1, {{0, 7, -1}}}));
+  EXPECT_TRUE(invalid({-1, {{0, 7, -1}, {7, 7, -1}}}));
+  EXPECT_TRUE(invalid({-1, {{3, 7, -1}}}));
+  EXPECT_TRUE(invalid({-1, {{0, 7, 9}}}));
 }
 
 TEST(Text, Utf8AndUtf16RoundTrip) {

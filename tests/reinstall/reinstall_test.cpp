@@ -79,6 +79,22 @@ TEST_F(InstallTest, WrongImagesAreDeletedAndTheWizardGoesBackWithoutABootEntry) 
   EXPECT_EQ(Messages(), (std::vector<Text>{"程序验证错误，请重新选择下载！"}));
 }
 
+// What is compared after a download is the digest the engine read back while
+// writing: a write that went wrong fails the check even where the file that
+// finally lies there would pass.
+TEST_F(InstallTest, TheEnginesRunningDigestIsWhatTheDownloadIsCheckedBy) {
+  engine_.complete_md5 = "0123456789ABCDEF0123456789ABCDEF";
+  const int64_t size = static_cast<int64_t>(kImage.size());
+  engine_.default_script = {FakeStatus{true, 4, size, size, 1.0f, 0}};
+  Choose(Md5Of(kImage));
+  ASSERT_TRUE(StartCloudInstall());
+  RunToEnd();
+  EXPECT_EQ(Messages(), (std::vector<Text>{"程序验证错误，请重新选择下载！"}));
+  EXPECT_NE(Log().find("云端系统本地副本MD5：0123456789ABCDEF0123456789ABCDEF"), std::string::npos);
+  EXPECT_FALSE(fake.FileExists("D:\\MV_OSR\\Win10.wim"));
+  EXPECT_FALSE(HasPeEntry());
+}
+
 TEST_F(InstallTest, UnfinishedDownloadIsResumedNotHashedAndDeleted) {
   fake.PutFile("D:\\MV_OSR\\Win10.wim", std::string(kImage.size(), '\0'));  // preallocated by the engine
   fake.PutFile("D:\\MV_OSR\\Win10.wim.dlctl", "control");

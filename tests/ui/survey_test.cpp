@@ -121,12 +121,13 @@ TEST_F(SurveyTest, SecondRunRewritesTheReportAndSurveyAgainEmptiesFirst) {
   Survey();
   fake_.SetFirmwareProbeError(998);
   // While the second run is on its first step the earlier lines are gone.
-  std::string seen_during;
-  fake_.OnCommand("QzDir.exe", [&](const mv::Text&) {
-    seen_during = Line(0);
-    return mv::Text();
+  std::string seen_during = "<not seen>";
+  Model().SetChangeHook([&](const std::string& name) {
+    if (name == n::kDetectStatusLabel && Text(n::kDetectStatusLabel) == "正在检测基础硬件环境.....")
+      seen_during = Line(0);
   });
   SurveyAgain();
+  Model().SetChangeHook(nullptr);
   EXPECT_EQ(seen_during, "");
   EXPECT_EQ(Ini("StartMode"), "1");
   // The flag is never set back.
@@ -180,7 +181,37 @@ TEST_F(SurveyTest, EngineThatDoesNotStartEndsTheProgramWithItsMessage) {
   EXPECT_EQ(dialogs[0].text, "程序运行出错，请关闭杀毒软件后再试。");
   EXPECT_EQ(dialogs[0].caption, "错误");
   EXPECT_NE(fake_.EndedWith(), 0);
-  EXPECT_TRUE(fake_.UrlsFetched().empty()) << "the network is not probed after the engine failed";
+  EXPECT_TRUE(Text(n::kDetectStatusLabel).find("网络") == std::string::npos) << "no network step after it";
+}
+
+// "刷新环境" stays enabled during a survey, and the survey's waits let window
+// events through: a click then must not run a second survey inside the
+// first. The disk listing and the probe run once, the lines and the end are
+// those of one survey.
+TEST_F(SurveyTest, RefreshDuringASurveyDoesNotStartASecondOne) {
+  int clicks = 0;
+  fake_.SetEventHook([&] {
+    if (fake_.OnWindowThread() && clicks < 5) {
+      ++clicks;
+      Fire(n::kRefreshButton, "click");
+      Fire(n::kDetectAgainButton, "click");
+    }
+  });
+  Survey();
+  fake_.SetEventHook(nullptr);
+  EXPECT_EQ(clicks, 5);
+  int listings = 0;
+  for (const auto& c : fake_.CommandsRun()) listings += c.find("QzDir.exe") != std::string::npos;
+  EXPECT_EQ(listings, 1);
+  EXPECT_EQ(fake_.UrlsFetched().size(), 1u);
+  int starts = 0;
+  for (const auto& l : LogLines()) starts += l == "StartMode = Legacy";
+  EXPECT_EQ(starts, 1);
+  EXPECT_EQ(Line(3), "固件模式：BIOS + MBR");
+  EXPECT_EQ(Text(n::kDetectStatusLabel), kSurveyDoneStatus);
+  // Once it has ended, the button surveys again.
+  Fire(n::kRefreshButton, "click");
+  EXPECT_EQ(fake_.UrlsFetched().size(), 2u);
 }
 
 TEST_F(SurveyTest, ProgressGrowsByFiftyPerStepAndNeverPastTheTrack) {

@@ -60,6 +60,13 @@ bool DecodeControl(const std::string& b, ControlState* s) {
   if (Crc32(b.data(), b.size() - 4) != Get32(b, b.size() - 4)) return false;
   ControlState r;
   r.total = Get64(b, 12);
+  if (r.total == -1) {
+    // Size not known yet: one run from byte 0 with an open end.
+    if (n != 1 || Get64(b, 20) != 0 || Get64(b, 28) < 0 || Get64(b, 36) != -1) return false;
+    r.segments.push_back(SegmentState{0, Get64(b, 28), -1});
+    *s = r;
+    return true;
+  }
   if (r.total < 0) return false;
   for (size_t i = 0; i < n; ++i) {
     SegmentState g;

@@ -1,5 +1,7 @@
-// The control file kept beside a download while it is incomplete: the total
-// size and, per segment, the byte range and how far it has got. Rewritten as
+// The control file kept beside a download from before its first byte until
+// it is complete, so that "file there, no control file" always means a
+// finished download: the total size and, per segment, the byte range and how
+// far it has got. Rewritten as
 // a whole (temporary file, then a rename over the old one) and checked by a
 // CRC-32, so a crash leaves either the old or the new state, never a mix.
 #pragma once
@@ -17,7 +19,7 @@ struct SegmentState {
 };
 
 struct ControlState {
-  int64_t total = -1;
+  int64_t total = -1;  // -1: not known yet (then one segment {0, pos, -1})
   std::vector<SegmentState> segments;
 };
 

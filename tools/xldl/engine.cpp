@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/xldl/control_file.h"
+#include "tools/xldl/prefix_digest.h"
 #include "tools/xldl/records.h"
 
 namespace xldl {
@@ -22,28 +23,6 @@ int EnvInt(const char* name, int fallback, int lo, int hi) {
   return int(n);
 }
 
-bool ParseDigits(const std::string& s, size_t* at, int64_t* out) {
-  size_t i = *at;
-  int64_t v = 0;
-  size_t start = i;
-  while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
-    if (v > (INT64_MAX - 9) / 10) return false;
-    v = v * 10 + (s[i] - '0');
-    ++i;
-  }
-  if (i == start) return false;
-  *at = i;
-  *out = v;
-  return true;
-}
-
-std::string Trim(const std::string& s) {
-  size_t a = 0, b = s.size();
-  while (a < b && (s[a] == ' ' || s[a] == '\t')) ++a;
-  while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t' || s[b - 1] == '\r' || s[b - 1] == '\n')) --b;
-  return s.substr(a, b - a);
-}
-
 }  // namespace
 
 EngineConfig EngineConfig::FromEnvironment() {
@@ -53,45 +32,6 @@ EngineConfig EngineConfig::FromEnvironment() {
   if (c.retry_max_ms < c.retry_base_ms) c.retry_max_ms = c.retry_base_ms;
   c.max_connections = EnvInt("MV_XLDL_CONNECTIONS", c.max_connections, 1, 32);
   return c;
-}
-
-int64_t ParseLength(const std::string& raw) {
-  std::string v = Trim(raw);
-  size_t at = 0;
-  int64_t n;
-  if (!ParseDigits(v, &at, &n) || at != v.size()) return -1;
-  return n;
-}
-
-// "bytes 0-499/1234", "bytes 0-499/*" (total -1) or "bytes */1234" (first
-// and last -1).
-bool ParseContentRange(const std::string& raw, int64_t* first, int64_t* last, int64_t* total) {
-  std::string v = Trim(raw);
-  if (v.size() < 6) return false;
-  for (int i = 0; i < 5; ++i) {
-    if ((v[i] | 0x20) != "bytes"[i]) return false;
-  }
-  size_t at = 5;
-  while (at < v.size() && v[at] == ' ') ++at;
-  *first = *last = *total = -1;
-  if (at < v.size() && v[at] == '*') {
-    ++at;
-  } else {
-    if (!ParseDigits(v, &at, first) || at >= v.size() || v[at] != '-') return false;
-    ++at;
-    if (!ParseDigits(v, &at, last) || *last < *first) return false;
-  }
-  if (at >= v.size() || v[at] != '/') return false;
-  ++at;
-  if (at < v.size() && v[at] == '*') {
-    ++at;
-  } else if (!ParseDigits(v, &at, total)) {
-    return false;
-  }
-  if (at != v.size()) return false;
-  if (*first < 0 && *total < 0) return false;
-  if (*total >= 0 && *last >= *total) return false;
-  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -164,6 +104,8 @@ class Task {
     s->segments = int32_t(segs_.size());
     s->received = received_;
     s->requests = requests_;
+    s->hashed = digest_.Hashed();
+    s->md5 = stat_ == kStatDone ? md5_ : std::string();
   }
 
  private:
@@ -183,6 +125,33 @@ class Task {
     return d;
   }
 
+  // Bytes from byte 0 up to the first one not yet on disk: the segments tile
+  // the file, so the walk goes from each segment to the one at its end
+  // (empty ones, which a control file may hold, lead nowhere).
+  int64_t PrefixLocked() const {
+    int64_t at = 0;
+    for (;;) {
+      const Segment* next = nullptr;
+      for (const Segment& g : segs_) {
+        if (g.start == at && g.end != at) {
+          next = &g;
+          break;
+        }
+      }
+      if (!next) return at;
+      if (next->end < 0 || next->pos < next->end) return next->pos;
+      at = next->end;
+    }
+  }
+
+  void StartDigest() {
+    if (!cfg_.running_md5) return;
+    digest_.Start(params_.path, [this] {
+      Guard g(lock_);
+      return PrefixLocked();
+    });
+  }
+
   ControlState SnapshotLocked() const {
     ControlState cs;
     cs.total = total_;
@@ -197,6 +166,7 @@ class Task {
       Finish(kStatFailed, kFailFile);
       return;
     }
+    StartDigest();
     int64_t last_done = -1;
     int64_t last_save = NowMs();
     int64_t last_saved_received = -1;
@@ -260,66 +230,65 @@ class Task {
     }
   }
 
-  // Opens the file and decides where to begin: the control file's segments,
-  // the end of a partial file, or byte 0.
+  // Decides where to begin (the control file's segments, the end of a
+  // partial file, or byte 0), writes the control file that says so, and only
+  // then opens the file: from its first byte to its last, an unfinished
+  // download always has its control file beside it.
   bool Prepare() {
-    file_ = File::OpenOrCreate(params_.path);
-    if (!file_) return false;
-    Guard g(lock_);
-    segs_.clear();
-    total_ = -1;
-    ranges_ok_ = false;
-    total_confirmed_ = false;
-    failures_ = wrong_length_ = restarts_ = 0;
-    next_launch_ = 0;
-    fatal_ = start_over_ = false;
-    last_http_ = 0;
-    samples_.clear();
-    first_byte_ms_ = -1;
-    speed_ = 0;
-    if (!params_.resume) {
-      // Later starts of this task continue what this one writes.
-      params_.resume = true;
-      RemoveControl(params_.path);
-      if (!file_->SetSize(0)) return false;
-      segs_.push_back(Segment{});
-      segs_.back().end = -1;
-      return true;
+    {
+      Guard g(lock_);
+      segs_.clear();
+      total_ = -1;
+      ranges_ok_ = false;
+      total_confirmed_ = false;
+      failures_ = wrong_length_ = restarts_ = 0;
+      next_launch_ = 0;
+      fatal_ = start_over_ = false;
+      last_http_ = 0;
+      samples_.clear();
+      first_byte_ms_ = -1;
+      speed_ = 0;
+      md5_.clear();
     }
-    int64_t size = file_->Size();
-    if (size < 0) return false;
+    bool fresh = !params_.resume;
+    params_.resume = true;  // later starts of this task continue what this one writes
     ControlState cs;
-    if (LoadControl(params_.path, &cs)) {
-      int64_t furthest = 0;
-      for (const SegmentState& s : cs.segments) {
-        if (s.pos > s.start) furthest = std::max(furthest, s.pos);
-      }
-      if (furthest <= size) {
-        total_ = cs.total;
-        for (const SegmentState& s : cs.segments) {
-          Segment seg;
-          static_cast<SegmentState&>(seg) = s;
-          segs_.push_back(seg);
+    int64_t size = FileSize(params_.path);
+    if (size < 0) size = 0;
+    if (!fresh) {
+      if (LoadControl(params_.path, &cs)) {
+        int64_t furthest = 0;
+        for (const SegmentState& g : cs.segments) {
+          if (g.pos > g.start) furthest = std::max(furthest, g.pos);
         }
-        return true;
+        // A file shorter than its control file says has lost its data.
+        fresh = furthest > size;
+      } else if (FileSize(ControlPath(params_.path)) >= 0) {
+        // A control file that cannot be read: which parts are on disk is
+        // unknown, so nothing of the file can be trusted.
+        fresh = true;
+      } else {
+        // Without a control file the file holds one contiguous run from
+        // byte 0 (a file this engine finished, or one from elsewhere).
+        cs.total = -1;
+        cs.segments = {SegmentState{0, size, -1}};
       }
-      // The file is shorter than its control file says: its data is gone.
-      RemoveControl(params_.path);
-      if (!file_->SetSize(0)) return false;
-      size = 0;
-    } else if (FileSize(ControlPath(params_.path)) >= 0) {
-      // A control file that cannot be read: which parts are on disk is
-      // unknown, so nothing of the file can be trusted.
-      RemoveControl(params_.path);
-      if (!file_->SetSize(0)) return false;
-      size = 0;
     }
-    // Without a control file the file holds one contiguous run from byte 0.
-    Segment seg;
-    seg.start = 0;
-    seg.pos = size;
-    seg.end = -1;
-    segs_.push_back(seg);
+    if (fresh) {
+      cs.total = -1;
+      cs.segments = {SegmentState{0, 0, -1}};
+    }
+    if (!SaveControl(params_.path, cs)) return false;
+    file_ = File::OpenOrCreate(params_.path);
+    if (!file_ || file_->Size() < 0) return false;
+    if (fresh && !file_->SetSize(0)) return false;
+    Guard g(lock_);
+    total_ = cs.total;
+    for (const SegmentState& st : cs.segments) {
+      Segment seg;
+      static_cast<SegmentState&>(seg) = st;
+      segs_.push_back(seg);
+    }
     return true;
   }
 
@@ -348,9 +317,14 @@ class Task {
       Finish(kStatFailed, kFailFile);
       return;
     }
+    // The last blocks of the running digest. Without it (it could not read
+    // the file back) the caller checks the file itself.
+    std::string md5;
+    if (!digest_.Complete(total, &md5)) md5.clear();
     file_.reset();
     RemoveControl(params_.path);
     Guard g(lock_);
+    md5_ = md5;
     stat_ = kStatDone;
     speed_ = 0;
     controller_done_ = true;
@@ -359,6 +333,7 @@ class Task {
   // Ends the controller: every connection closed, progress saved.
   void Finish(int stat, int code) {
     CloseAll();
+    digest_.Stop();
     if (file_) {
       SaveProgress();
       file_.reset();
@@ -379,13 +354,11 @@ class Task {
     active_ = 0;
   }
 
-  // The control file is needed only once the file is written in several
-  // places; a single run from byte 0 is described by the file's size.
+  // What is on disk reaches the disk before the control file says so.
   void SaveProgress() {
     ControlState cs;
     {
       Guard g(lock_);
-      if (segs_.size() < 2) return;
       cs = SnapshotLocked();
     }
     if (file_->Flush()) SaveControl(params_.path, cs);
@@ -393,24 +366,29 @@ class Task {
 
   bool StartOver() {
     CloseAll();
+    digest_.Stop();
     start_over_ = false;
     if (++restarts_ > cfg_.max_restarts) {
       Finish(kStatFailed, kFailUnsupported);
       return false;
     }
-    RemoveControl(params_.path);
-    if (!file_->SetSize(0)) {
+    ControlState fresh;
+    fresh.segments = {SegmentState{0, 0, -1}};
+    if (!SaveControl(params_.path, fresh) || !file_->SetSize(0)) {
       Finish(kStatFailed, kFailFile);
       return false;
     }
-    Guard g(lock_);
-    segs_.clear();
-    Segment seg;
-    seg.end = -1;
-    segs_.push_back(seg);
-    total_ = -1;
-    total_confirmed_ = false;
-    ranges_ok_ = false;
+    {
+      Guard g(lock_);
+      segs_.clear();
+      Segment seg;
+      seg.end = -1;
+      segs_.push_back(seg);
+      total_ = -1;
+      total_confirmed_ = false;
+      ranges_ok_ = false;
+    }
+    StartDigest();
     return true;
   }
 
@@ -626,7 +604,7 @@ class Task {
           end = t->segs_[seg].end;  // another connection may have taken the tail
         }
         int64_t take = end < 0 ? int64_t(n) : std::min<int64_t>(int64_t(n), end - pos);
-        if (take > 0 && !t->file_->WriteAt(pos, data, size_t(take))) {
+        if (take > 0 && !t->Write(pos, data, size_t(take))) {
           outcome = kFatalFile;
           return false;
         }
@@ -635,6 +613,7 @@ class Task {
         pos += std::max<int64_t>(take, 0);
         t->received_ += std::max<int64_t>(take, 0);
         s.pos = s.end >= 0 ? std::min(pos, s.end) : pos;
+        t->digest_.Poke();
         if (s.end >= 0 && s.pos >= s.end) {
           outcome = kSegmentDone;
           return false;
@@ -664,67 +643,38 @@ class Task {
     return kRetry;
   }
 
-  // Decides from the response head whether the body is the bytes asked for.
+  bool Write(int64_t pos, const char* data, size_t n) {
+    const int64_t bad = cfg_.corrupt_at;
+    if (bad < pos || bad >= pos + int64_t(n)) return file_->WriteAt(pos, data, n);
+    std::string copy(data, n);
+    copy[size_t(bad - pos)] ^= 0x5A;
+    return file_->WriteAt(pos, copy.data(), n);
+  }
+
+  // Decides from the response head whether the body is the bytes asked for,
+  // and takes what it says of the file into the task.
   Outcome CheckHead(const HttpHead& h, size_t seg, int64_t from, int64_t* end) {
-    if (h.status == 206) {
-      int64_t a, b, t;
-      if (!ParseContentRange(h.content_range, &a, &b, &t) || a != from) return kWrongLength;
-      int64_t len = ParseLength(h.content_length);
-      if (!h.content_length.empty() && len != b - a + 1) return kWrongLength;
-      // Without the total the parts cannot be fitted together.
-      if (t < 0) return kWrongLength;
-      Guard g(lock_);
-      if (total_ < 0) {
-        total_ = t;
-      } else if (t != total_) {
-        // A different size than the control file's: the file was replaced
-        // on the server, so nothing fetched so far can be trusted.
-        if (!total_confirmed_) return kStartOver;
-        return kWrongLength;
-      }
-      total_confirmed_ = true;
-      if (segs_[seg].end < 0) segs_[seg].end = t;
-      // A shorter part than asked for is fine: the rest is asked for later.
-      *end = segs_[seg].end;
-      if (!ranges_ok_) {
+    Guard g(lock_);
+    HeadFacts f{total_, total_confirmed_, segs_[seg].end, ranges_ok_};
+    const HeadVerdict v = JudgeHead(h, from, &f);
+    if (v == kHeadBody || v == kHeadComplete) {
+      total_ = f.total;
+      total_confirmed_ = f.total_confirmed;
+      segs_[seg].end = f.seg_end;
+      *end = f.seg_end;
+      if (f.ranges_ok && !ranges_ok_) {
         ranges_ok_ = true;
         wake_.Set();  // the controller may open more connections now
       }
-      return kPending;
     }
-    if (h.status == 200) {
-      if (from > 0) return kStartOver;  // the Range was ignored
-      int64_t len = ParseLength(h.content_length);
-      Guard g(lock_);
-      if (len >= 0) {
-        if (total_ >= 0 && len != total_) {
-          if (!total_confirmed_) return kStartOver;
-          return kWrongLength;
-        }
-        total_ = len;
-        total_confirmed_ = true;
-        if (segs_[seg].end < 0) segs_[seg].end = len;
-      }
-      *end = segs_[seg].end;
-      return kPending;
+    switch (v) {
+      case kHeadBody: return kPending;
+      case kHeadComplete: return kSegmentDone;
+      case kHeadRetry: return kRetry;
+      case kHeadWrongLength: return kWrongLength;
+      case kHeadStartOver: return kStartOver;
+      default: return kFatalHttp;
     }
-    if (h.status == 416) {
-      int64_t a, b, t;
-      if (!ParseContentRange(h.content_range, &a, &b, &t) || t < 0) return kRetry;
-      Guard g(lock_);
-      if (total_ >= 0 && t != total_) return total_confirmed_ ? kWrongLength : kStartOver;
-      if (from == t && (segs_[seg].end < 0 || segs_[seg].end == t)) {
-        // The file was complete already.
-        total_ = t;
-        total_confirmed_ = true;
-        segs_[seg].end = t;
-        return kSegmentDone;
-      }
-      if (from > t) return kStartOver;  // longer than the server's file
-      return kRetry;
-    }
-    if (h.status >= 500 || h.status == 408 || h.status == 429) return kRetry;
-    return kFatalHttp;
   }
 
   Transport& transport_;
@@ -759,6 +709,9 @@ class Task {
   int32_t speed_ = 0;
   std::deque<std::pair<int64_t, int64_t>> samples_;
   int64_t first_byte_ms_ = -1;
+  std::string md5_;  // the digest of the completed file
+
+  PrefixDigest digest_;  // its own thread and lock
 };
 
 // ---------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "tools/xldl/response_head.h"
 #include "tools/xldl/sys.h"
 #include "tools/xldl/transport.h"
 
@@ -28,6 +29,8 @@ struct EngineConfig {
   int max_restarts = 5;            // starts from byte 0 (server ignored a Range)
   int save_interval_ms = 1000;     // control file refresh while transferring
   int speed_window_ms = 4000;      // speed is averaged over this window
+  bool running_md5 = true;         // hash the file while it is written
+  int64_t corrupt_at = -1;         // tests: the byte at this offset is written damaged
 
   // Defaults, overridden by MV_XLDL_STALL_MS, MV_XLDL_RETRY_MS and
   // MV_XLDL_CONNECTIONS when they are set (tests use short times).
@@ -51,6 +54,10 @@ struct TaskStatus {
   int32_t segments = 0;
   int64_t received = 0;  // bytes that came over the network for this task
   int32_t requests = 0;  // requests sent for this task
+  int64_t hashed = 0;    // bytes from byte 0 read back into the running digest
+  // Once complete: the file's MD5 as 32 upper-case hexadecimal digits, read
+  // back from what was written; "" when it could not be computed.
+  std::string md5;
 };
 
 class Task;
@@ -82,9 +89,5 @@ class Engine {
   std::map<uint32_t, std::shared_ptr<Task>> tasks_;
   uint32_t next_handle_ = 0x1001;
 };
-
-// Parsers for the response heads (exposed for tests).
-bool ParseContentRange(const std::string& v, int64_t* first, int64_t* last, int64_t* total);
-int64_t ParseLength(const std::string& v);  // -1 when absent or malformed
 
 }  // namespace xldl

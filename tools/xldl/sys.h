@@ -78,6 +78,8 @@ class File {
  public:
   // Opens path, creating it when missing; never truncates. nullptr on failure.
   static std::unique_ptr<File> OpenOrCreate(const std::string& path);
+  // Opens an existing file for reading only, sharing it with writers.
+  static std::unique_ptr<File> OpenForReading(const std::string& path);
   ~File();
   bool WriteAt(int64_t offset, const void* data, size_t size);
   bool ReadAt(int64_t offset, void* data, size_t size);

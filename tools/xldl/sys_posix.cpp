@@ -138,6 +138,14 @@ std::unique_ptr<File> File::OpenOrCreate(const std::string& path) {
   return f;
 }
 
+std::unique_ptr<File> File::OpenForReading(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  std::unique_ptr<File> f(new File);
+  f->h_ = fd;
+  return f;
+}
+
 File::~File() {
   if (h_ >= 0) close(int(h_));
 }

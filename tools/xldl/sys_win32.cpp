@@ -101,6 +101,15 @@ std::unique_ptr<File> File::OpenOrCreate(const std::string& path) {
   return f;
 }
 
+std::unique_ptr<File> File::OpenForReading(const std::string& path) {
+  HANDLE h = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  std::unique_ptr<File> f(new File);
+  f->h_ = reinterpret_cast<intptr_t>(h);
+  return f;
+}
+
 File::~File() {
   if (h_ != -1) CloseHandle(reinterpret_cast<HANDLE>(h_));
 }

@@ -1,4 +1,5 @@
-// The seven exported calls of xldl.dll over the portable engine. Handles and
+// The exported calls of xldl.dll over the portable engine: the seven task
+// calls and the running digest of a complete task. Handles and
 // BOOLs are 32-bit; the records are read and written as packed byte blocks.
 #include <windows.h>
 
@@ -95,6 +96,21 @@ BOOL WINAPI XL_QueryTaskInfoEx(DWORD handle, void* info_block) {
   DownTaskInfo info;
   FillInfo(st, name, &info);
   memcpy(info_block, &info, sizeof info);
+  return TRUE;
+}
+
+// The MD5 the engine computed while it wrote a complete task's file: 32
+// upper-case hexadecimal digits and a terminating zero into md5_hex (33
+// bytes). FALSE, md5_hex untouched, while the task is not complete, for an
+// unknown handle, and when the engine could not read the file back.
+BOOL WINAPI XL_QueryTaskMd5(DWORD handle, char* md5_hex) {
+  if (!md5_hex) return FALSE;
+  auto e = Current();
+  if (!e) return FALSE;
+  TaskStatus st;
+  e->QueryTask(handle, &st);
+  if (st.stat != kStatDone || st.md5.size() != 32) return FALSE;
+  memcpy(md5_hex, st.md5.c_str(), 33);
   return TRUE;
 }
 
