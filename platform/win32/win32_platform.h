@@ -80,6 +80,7 @@ class Win32Platform : public Platform {
   Text FileVersionText(const Text& path) override;
 
   Text RunHidden(const Text& command_line, const Text& interpreter = Text()) override;
+  CommandResult RunHiddenCode(const Text& command_line, bool real_system_directory = false) override;
   bool ShellOpen(const Text& target) override;
   void Restart() override;
   [[noreturn]] void EndProcess(int code) override;
@@ -118,6 +119,8 @@ class Win32Platform : public Platform {
   bool HasWow64Directory() override;
   bool RunningUnderWine() override;
   WindowRef FirstVisibleOwnWindow() override;
+  bool IsAdministrator() override;
+  bool ProcessorHasLongMode() override;
   uint32_t FirmwareProbeError() override;
   int BatteryFlag() override;
   uint64_t TotalMemoryMb() override;

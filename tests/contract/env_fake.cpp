@@ -1,4 +1,6 @@
 // The contract environment of the fake platform.
+#include <cstdlib>
+
 #include "platform/fake/fake_platform.h"
 #include "tests/contract/contract_env.h"
 
@@ -24,6 +26,9 @@ class FakeEnv : public Env {
     fake_.AddDrive(kFixedDrive, kDriveFixed, 8LL * 1024 * 1024);
     fake_.AddDrive(kCdromDrive, kDriveCdrom, 0);
     fake_.OnCommand("echo", Echo);
+    fake_.OnCommandWithCode("exit", [](const Text& line) {
+      return CommandResult{Text(), std::atoi(line.substr(line.find(' ') + 1).c_str())};
+    });
     fake_.SetUrlText(HttpBase() + "/net_available/available.txt", "正常");
   }
   Text HttpBase() override { return "http://127.0.0.1:18080"; }

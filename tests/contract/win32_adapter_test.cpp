@@ -141,6 +141,15 @@ TEST(Win32Adapter, MachineFactsOfThePrefix) {
   p.RevertFsRedirection(cookie);
 }
 
+// A 32-bit program on 64-bit Windows reaches the 64-bit interpreter (and the
+// real system directory) only when it asks for it.
+TEST(Win32Adapter, TheRealSystemDirectoryIsTheNativeOne) {
+  Win32Platform p;
+  const Text arch = "echo %PROCESSOR_ARCHITECTURE%";
+  EXPECT_EQ(p.RunHiddenCode(arch, true).output, "AMD64\r\n");
+  EXPECT_EQ(p.RunHiddenCode(arch).output, sizeof(void*) == 4 ? "x86\r\n" : "AMD64\r\n");
+}
+
 TEST(Win32Adapter, LibrariesLoadFromTheirFolder) {
   Win32Platform p;
   Handle lib = p.LoadLibraryFrom(p.SystemDirectory(), "version.dll");
