@@ -3,6 +3,7 @@
 
 #include "backup/restore_points.h"
 #include "boot/pe_task.h"
+#include "boot/readiness_gate.h"
 #include "core/log.h"
 #include "core/state.h"
 #include "core/text.h"
@@ -33,6 +34,9 @@ bool AskYes(const Text& text, const Text& caption) {
 
 // Page 3 and busy, the task, the PE; back to page 1 when the PE preparation returns.
 void HandOff(int task, const Text& path, const Text& index) {
+  if (!PassReadinessGate(task == kPeTaskBackup ? ReadinessJob::kBackup : ReadinessJob::kRestore,
+                         task == kPeTaskBackup ? Text() : path))
+    return;
   ui::MainModel().SetPage(names::kPageHost, names::kPagePeProgress);
   SetBusy(1);
   WritePeTask(task, path, index);

@@ -6,6 +6,7 @@
 #include "boot/boot_entries.h"
 #include "boot/boot_names.h"
 #include "boot/pe_task.h"
+#include "boot/readiness_gate.h"
 #include "boot/restart.h"
 #include "core/log.h"
 #include "core/state.h"
@@ -277,6 +278,7 @@ bool StartCloudInstall() {
     M().SetPage(names::kWizard, names::kStepSystemChoice);
     return false;
   }
+  if (!PassReadinessGate(ReadinessJob::kInstall)) return false;
   Pe().url.clear();
   Pe().file_name.clear();
   if (!FetchPeLinks("PE下载地址：")) PeLookupFatal();
