@@ -19,6 +19,8 @@ ReadinessLine Passed(const char* name, const Text& reason) { return ReadinessLin
 ReadinessLine Failed(const char* name, const Text& reason) { return ReadinessLine{name, false, reason}; }
 
 Text Size(int64_t bytes) {
+  // Below a megabyte in whole kilobytes, rounded up: a small file is not "0 MB".
+  if (bytes < (1 << 20)) return std::to_string((bytes + 1023) / 1024) + " KB";
   const dl::Scaled s = dl::ScaleSize(bytes);
   return s.number + (s.large ? " GB" : " MB");
 }
@@ -102,7 +104,8 @@ ReadinessLine FreeSpace(const ReadinessRequest& request, const PeLinks& pe) {
   const int64_t free = free_kb * 1024;
   const Text have = drive + " 剩余 " + Size(free);
   if (free < needed) return Failed(name, have + "，不足所需的 " + Size(needed));
-  return Passed(name, have + "，需要 " + Size(needed) + (unknown ? "（部分文件大小未知）" : ""));
+  const Text need = needed > 0 ? "，需要 " + Size(needed) : Text("，无需再下载");
+  return Passed(name, have + need + (unknown ? "（部分文件大小未知）" : ""));
 }
 
 ReadinessLine BootTool() {
@@ -114,8 +117,8 @@ ReadinessLine BootTool() {
   const CommandResult listing = RunBcdedit(Text());
   if (listing.exit_code != 0 || !ListingHasBootManager(listing.output))
     return Failed(name, tool.path + " 无法读取本机的启动配置（返回值 " + std::to_string(listing.exit_code) + "）");
-  const Text whose = tool.stand_in ? "测试用替代文件" : tool.system ? "系统自带" : "程序携带";
-  return Passed(name, whose + "的 " + tool.path + "，能读取启动配置");
+  return Passed(name, Text(tool.system ? "系统自带的 " : "程序携带的 ") + tool.path +
+                          (tool.stand_in ? "（测试用替代文件）" : "") + "，能读取启动配置");
 }
 
 ReadinessLine ChainFiles() {

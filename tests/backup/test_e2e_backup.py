@@ -159,6 +159,8 @@ class Backup(mvwine.StagedCase):
     def test_restore_points_search_scroll_delete_then_backup_and_restore(self):
         with self.program("points", {"d": "hd", "e": "hd"}, nt6=True) as prog, self.shot_on_failure(prog):
             self.nt6_regedit(prog)
+            # The system partition must be found before a backup or restore starts.
+            mvwine.map_system_disk(prog.prefix, os.path.abspath(ARGS.work))
             e = prog.drive_folder("e")
             # Images on the second drive: both kinds in the root, one two
             # levels down and one too deep, some in recycle bins, a real WIM

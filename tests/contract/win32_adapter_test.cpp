@@ -141,13 +141,21 @@ TEST(Win32Adapter, MachineFactsOfThePrefix) {
   p.RevertFsRedirection(cookie);
 }
 
-// A 32-bit program on 64-bit Windows reaches the 64-bit interpreter (and the
-// real system directory) only when it asks for it.
-TEST(Win32Adapter, TheRealSystemDirectoryIsTheNativeOne) {
+// A 32-bit program on 64-bit Windows reaches the real system directory (where
+// the 64-bit-only tools lie) only when it asks for it; its own "system32" is
+// SysWOW64.
+TEST(Win32Adapter, TheRealSystemDirectoryIsReachedWhenAskedFor) {
   Win32Platform p;
-  const Text arch = "echo %PROCESSOR_ARCHITECTURE%";
-  EXPECT_EQ(p.RunHiddenCode(arch, true).output, "AMD64\r\n");
-  EXPECT_EQ(p.RunHiddenCode(arch).output, sizeof(void*) == 4 ? "x86\r\n" : "AMD64\r\n");
+  const Text marker = p.SystemDirectory() + "\\mv_real_directory.txt";
+  void* cookie = p.DisableFsRedirection();
+  ASSERT_TRUE(p.WriteWholeFile(marker, {Bytes{'x'}}));
+  p.RevertFsRedirection(cookie);
+  const Text ask = "if exist %windir%\\system32\\mv_real_directory.txt (echo real) else (echo wow64)";
+  EXPECT_EQ(p.RunHiddenCode(ask, true).output, "real\r\n");
+  EXPECT_EQ(p.RunHiddenCode(ask).output, sizeof(void*) == 4 ? "wow64\r\n" : "real\r\n");
+  cookie = p.DisableFsRedirection();
+  p.RemoveFile(marker);
+  p.RevertFsRedirection(cookie);
 }
 
 TEST(Win32Adapter, LibrariesLoadFromTheirFolder) {

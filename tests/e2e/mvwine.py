@@ -154,6 +154,28 @@ def make_nt6(prefix, regedit):
             shutil.copy2(regedit, target)
 
 
+# Volume serial of the basic data partition (the third) of the GPT disk image
+# tests/detect/make-disk-images.sh makes: given to C:, the disk-listing tool
+# finds the system drive there, as partition 1:3.
+SYSTEM_DISK_SERIAL = "5E6F7081"
+SYSTEM_PARTITION = "1:3"
+
+
+def map_system_disk(prefix, work):
+    """Makes the GPT disk image (once, under work/disk) the prefix's physical
+    drive 0 and gives C: its basic data partition's volume serial."""
+    images = os.path.join(work, "disk")
+    if not os.path.exists(os.path.join(images, "gpt.img")):
+        subprocess.run([os.path.join(TOP, "tests", "detect", "make-disk-images.sh"), images], check=True,
+                       stdout=subprocess.DEVNULL, timeout=600)
+    link = os.path.join(prefix, "dosdevices", "physicaldrive0")
+    if os.path.lexists(link):
+        os.remove(link)
+    os.symlink(os.path.join(images, "gpt.img"), link)
+    with open(os.path.join(prefix, "drive_c", ".windows-serial"), "w") as f:
+        f.write(SYSTEM_DISK_SERIAL + "\n")
+
+
 def pe_is_64bit(path):
     """Whether a PE file is a 64-bit (PE32+) program."""
     with open(path, "rb") as f:
