@@ -7,7 +7,6 @@
 #include "boot/pe_task.h"
 #include "core/log.h"
 #include "core/payload.h"
-#include "core/state.h"
 #include "core/text.h"
 
 namespace mv {

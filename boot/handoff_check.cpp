@@ -1,5 +1,6 @@
 #include "boot/handoff_check.h"
 
+#include "boot/boot_entries.h"
 #include "boot/boot_tools.h"
 #include "core/log.h"
 
@@ -24,7 +25,7 @@ Text StandInRefusalText(const std::vector<Text>& files) {
 
 std::vector<Text> StandInBootFiles() {
   std::vector<Text> out;
-  if (FindBcdedit().stand_in) out.push_back("bcdedit.exe");
+  if (!IsNt5() && FindBcdedit().stand_in) out.push_back("bcdedit.exe");  // XP/2003 do not run it
   if (FindBootSdi().stand_in) out.push_back("boot.sdi");
   return out;
 }

@@ -20,7 +20,8 @@ namespace mv {
 Text StandInRefusalText(const std::vector<Text>& files);
 
 // The boot files the hand-off would use that are stand-ins (boot_tools.h
-// finds them; a real one anywhere wins): "bcdedit.exe", then "boot.sdi".
+// finds them; a real one anywhere wins): "bcdedit.exe" (not on XP/2003,
+// which do not run it), then "boot.sdi".
 std::vector<Text> StandInBootFiles();
 
 // Whether the hand-off may change the boot configuration and restart: always

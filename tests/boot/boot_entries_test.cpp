@@ -327,6 +327,16 @@ TEST_F(BootIni, SecondRunKeepsTheOriginalBackup) {
   EXPECT_EQ(mv::SplitText(fake.FileText("C:\\boot.ini"), "qzload.pbr=").size(), 2u) << "one PE line";
 }
 
+// On a PC XP/2003 needs a deployer's chain files and a real RAM-disk image,
+// but no bcdedit: the carried stand-in of that does not stop the hand-off.
+TEST_F(BootIni, OnAPcTheStandInBcdeditDoesNotStopXp) {
+  fake.SetRunningUnderWine(false);
+  fake.PutFile("C:\\boot\\boot.sdi", "$SDI0001 a real image");
+  mv::SetPayloadSource(&chain);
+  ASSERT_TRUE(mv::PrepareBootEntries()) << (fake.Dialogs().empty() ? "" : fake.Dialogs()[0].text);
+  EXPECT_EQ(Ini("boot loader", "default"), "C:\\qzload.pbr");
+}
+
 // Without a deployer's chain files the build carries stand-ins, which boot
 // nothing: boot.ini must not be pointed at them.
 TEST_F(BootIni, StandInChainFilesAreRefused) {
