@@ -9,14 +9,26 @@
 // - MV_OSR_REPORT: a file path; the window writes there, after every change,
 //   every component's screen rectangle and state and the events fired (UTF-8
 //   JSON), so that end-to-end tests can click the components by name.
+// - MV_OSR_PAYLOAD_WITHOUT: file names of carried files ("bcdedit.exe;boot.sdi")
+//   the program then behaves as if it did not carry, as a build without a
+//   deployer's files nor the project's stand-ins for them.
+//
+// The command line: no argument opens the window; "/check" runs the readiness
+// check without it (core/command_line.h).
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdlib>
+#include <set>
 
 #include "backup/backup_page.h"
 #include "backup/data_backup.h"
 #include "backup/requests.h"
 #include "backup/wim_info.h"
+#include "core/command_line.h"
+#include "core/payload.h"
+#include "readiness/check_command.h"
+#include "readiness/readiness_view.h"
 #include "download/pe_prepare.h"
 #include "download/tasks.h"
 #include "ui/image_choice.h"
@@ -111,6 +123,43 @@ void ConnectParts() {
   mv::SetBackupLinks(backup);
 }
 
+#if defined(MV_HAVE_WIN32_PLATFORM)
+// The carried files MV_OSR_PAYLOAD_WITHOUT names are not read (test aid).
+class PayloadWithout : public mv::PayloadSource {
+ public:
+  std::set<int> hidden;
+  bool Read(int id, mv::Bytes& out) override { return !hidden.count(id) && mv::BuiltInPayload().Read(id, out); }
+};
+
+void HideCarriedFiles(PayloadWithout& payload) {
+  const std::wstring names = L";" + Env(L"MV_OSR_PAYLOAD_WITHOUT") + L";";
+  if (names.size() <= 2) return;
+  size_t n = 0;
+  const mv::PayloadEntry* table = mv::PayloadTable(&n);
+  for (size_t i = 0; i < n; ++i) {
+    const std::string path = table[i].path;
+    const std::string base = path.substr(path.rfind('\\') == std::string::npos ? 0 : path.rfind('\\') + 1);
+    if (names.find(L";" + std::wstring(base.begin(), base.end()) + L";") != std::wstring::npos)
+      payload.hidden.insert(table[i].id);
+  }
+  if (!payload.hidden.empty()) mv::SetPayloadSource(&payload);
+}
+
+// The arguments after the program's name, in GBK.
+std::vector<mv::Text> Arguments() {
+  std::vector<mv::Text> out;
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!argv) return out;
+  for (int i = 1; i < count; ++i) {
+    const std::wstring w(argv[i]);
+    out.push_back(mv::plat().WideToAnsi(std::u16string(w.begin(), w.end())));
+  }
+  LocalFree(argv);
+  return out;
+}
+#endif
+
 void RunStartUp(mv::ui::win32::MainWindow& window) {
 #if defined(MV_HAVE_WIN32_PLATFORM)
   mv::StartUp(reinterpret_cast<mv::WindowRef>(window.hwnd()));
@@ -129,7 +178,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   mv::RestrictLibrarySearch();
   static mv::Win32Platform platform;
   mv::SetPlatform(&platform);
+  static PayloadWithout payload;
+  HideCarriedFiles(payload);
+  const mv::ProgramCommand command = mv::ParseProgramArguments(Arguments());
+  if (command.mode == mv::ProgramCommand::kCheck) return mv::RunCheckCommand();
+  if (command.mode == mv::ProgramCommand::kUnknown) {
+    platform.ShowMessageBox("无法识别的命令行参数：" + command.argument + "\r\n\r\n" + mv::kProgramUsage, mv::kMbIconError,
+                            "错误", 0);
+    return 2;
+  }
   mv::InstallBackupPage();
+  // The readiness check's button on the environment step, and its gate in
+  // front of the install, the system backup and the restore.
+  mv::InstallReadinessCheck();
 #endif
   // The reinstall flow's handlers (catalogue links, pause, cancels).
   mv::InstallReinstallFlow();

@@ -3,6 +3,7 @@
 
 #include "backup/restore_points.h"
 #include "boot/pe_task.h"
+#include "boot/readiness_gate.h"
 #include "core/log.h"
 #include "core/state.h"
 #include "core/text.h"
@@ -35,6 +36,9 @@ bool AskYes(const Text& text, const Text& caption) {
 // returns. Without a complete task file there is no PE preparation (and so
 // no boot entry).
 void HandOff(int task, const Text& path, const Text& index) {
+  if (!PassReadinessGate(task == kPeTaskBackup ? ReadinessJob::kBackup : ReadinessJob::kRestore,
+                         task == kPeTaskBackup ? Text() : path))
+    return;
   ui::MainModel().SetPage(names::kPageHost, names::kPagePeProgress);
   SetBusy(1);
   if (!WritePeTask(task, path, index)) {

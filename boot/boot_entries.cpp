@@ -1,11 +1,12 @@
 #include "boot/boot_entries.h"
 
 #include "boot/attrib.h"
+#include "boot/bcd_output.h"
+#include "boot/boot_tools.h"
 #include "boot/handoff_check.h"
 #include "boot/pe_task.h"
 #include "core/log.h"
 #include "core/payload.h"
-#include "core/state.h"
 #include "core/text.h"
 
 namespace mv {
@@ -15,63 +16,110 @@ const char kBootEntryCaption[] = "Win10PE By Marvolt OSR";
 namespace {
 
 const char kRecordSection[] = "system";
+const char kNoRestartTail[] = "\r\n为保证电脑能正常启动，本次没有修改启动配置，也不会重启电脑。";
 
-Text Bcdedit() { return BcdeditPath().empty() ? WorkDir() + "tools\\bcdedit.exe" : BcdeditPath(); }
+// Why the restart does not happen, in a box over the main window.
+void Refuse(const Text& log_line, const Text& reason) {
+  Log("bcdedit_sub: " + log_line);
+  plat().ShowMessageBox("无法添加PE启动项：" + reason, kMbIconError, "错误：", plat().FirstVisibleOwnWindow());
+}
 
-Text Run(const Text& command_line) { return plat().RunHidden(command_line); }
+// One run of the boot configuration editor whose exit code is checked.
+struct Step {
+  bool ok;
+  Text output;
+};
+Step RunChecked(const Text& arguments, Text& failed) {
+  const CommandResult r = RunBcdedit(arguments);
+  if (r.exit_code != 0 && failed.empty())
+    failed = "bcdedit " + (arguments.empty() ? Text("（列出启动项）") : arguments) + "，返回值 " +
+             std::to_string(r.exit_code);
+  return Step{r.exit_code == 0, r.output};
+}
+
+// The PE and the RAM-disk image must be where the entries will point.
+bool FilesInPlace() {
+  const Text boot_wim = SystemDrive() + "WinPE\\boot.wim";
+  if (plat().FileSize(boot_wim) <= 0) {
+    Refuse("PE镜像不存在：" + boot_wim, "系统盘上没有PE镜像（" + boot_wim + "）。" + kNoRestartTail);
+    return false;
+  }
+  if (!PlaceBootSdi()) {
+    Refuse("没有可用的boot.sdi",
+           "没有找到可用的启动镜像 boot.sdi（程序没有携带，系统的 Boot 文件夹中也没有）。" + Text(kNoRestartTail));
+    return false;
+  }
+  return true;
+}
 
 // NT6 and later: a RAM-disk options entry and a PE loader entry in the system
-// store, the loader made the default, last in the display order.
+// store, the loader last in the display order and made the default.
 //
-// A create that yields no id leaves nothing to point the boot manager at: the
-// entries that were made are removed again and neither the default nor the
-// display order is touched, so the machine starts as before instead of into a
-// loader without a device.
+// Every command's exit code is checked. On any failure the entries this run
+// made are deleted again; the boot manager's default is set last, so that it
+// and the display order stay as they were, and the machine starts as before
+// instead of into a loader without a device.
 bool PrepareNt6() {
-  const Text bcd = Bcdedit();
   const Text record = BootRecordFile();
   const Text task_file = PeTaskFile();
   const Text caption = kBootEntryCaption;
-
-  Run(bcd + " /delete " + plat().IniRead(record, kRecordSection, "UID", ""));
-  const Text old_options = plat().IniRead(record, kRecordSection, "REID", "");
-  if (old_options != "{}") Run(bcd + " /delete " + old_options);
-
-  Text ramdisk = BracedIdFromOutput(Run(bcd + " /create /d \"" + caption + "\" /device"));
-  Text loader = "{}";
-  bool ok = ramdisk != "{}";
-  if (ok) {
-    Run(bcd + " /set " + ramdisk + " ramdisksdidevice partition=%systemdrive%");
-    Run(bcd + " /set " + ramdisk + " ramdisksdipath \\boot\\boot.sdi");
-    loader = BracedIdFromOutput(Run(bcd + " /create /d \"" + caption + "\" /application osloader"));
-    if (loader == "{}") {
-      Run(bcd + " /delete " + ramdisk);
-      ramdisk = "{}";
-      ok = false;
-    }
+  if (FindBcdedit().path.empty()) {
+    Refuse("没有找到bcdedit.exe", "没有找到启动配置工具 bcdedit.exe。" + Text(kNoRestartTail));
+    return false;
   }
-  if (ok) {
-    Run(bcd + " /set " + loader + " device ramdisk=[%systemdrive%]\\WinPE\\boot.wim," + ramdisk);
-    Run(bcd + " /set " + loader + " osdevice ramdisk=[%systemdrive%]\\WinPE\\boot.wim," + ramdisk);
-    if (DetectEfiBoot() == 1)
-      Run(bcd + " /set " + loader + " path \\windows\\system32\\boot\\winload.efi");
-    else
-      Run(bcd + " /set " + loader + " path \\windows\\system32\\boot\\winload.exe");
-    Run(bcd + " /set " + loader + " systemroot \\windows");
-    Run(bcd + " /set " + loader + " detecthal yes");
-    Run(bcd + " /set " + loader + " winpe yes");
-    Run(bcd + " /default " + loader);
-    Run(bcd + " /timeout 30");
-    Run(bcd + " /displayorder " + loader + " /addlast");
-  } else {
-    Log("bcdedit_sub: 未能创建PE启动项，启动配置保持原样");
+
+  // The previous run's entries: a stale or empty id simply fails.
+  RunBcdedit("/delete " + plat().IniRead(record, kRecordSection, "UID", ""));
+  const Text old_options = plat().IniRead(record, kRecordSection, "REID", "");
+  if (old_options != "{}") RunBcdedit("/delete " + old_options);
+
+  Text failed;
+  std::vector<Text> made;
+  auto create = [&](const Text& arguments) {
+    const Step step = RunChecked(arguments, failed);
+    const Text id = CreatedEntryId(step.output);
+    if (step.ok && id != "{}") made.push_back(id);
+    else if (failed.empty()) failed = "bcdedit " + arguments + "，输出中没有新启动项的标识";
+    return step.ok && id != "{}" ? id : Text("{}");
+  };
+  auto set = [&](const Text& arguments) { return failed.empty() && RunChecked(arguments, failed).ok; };
+
+  Text ramdisk = create("/create /d \"" + caption + "\" /device");
+  Text loader = "{}";
+  if (failed.empty()) {
+    set("/set " + ramdisk + " ramdisksdidevice partition=%systemdrive%");
+    set("/set " + ramdisk + " ramdisksdipath \\boot\\boot.sdi");
+  }
+  if (failed.empty()) loader = create("/create /d \"" + caption + "\" /application osloader");
+  if (failed.empty()) {
+    set("/set " + loader + " device ramdisk=[%systemdrive%]\\WinPE\\boot.wim," + ramdisk);
+    set("/set " + loader + " osdevice ramdisk=[%systemdrive%]\\WinPE\\boot.wim," + ramdisk);
+  }
+  if (failed.empty()) {
+    const Step listing = RunChecked(Text(), failed);
+    const bool efi = listing.ok && ListingShowsEfiManager(listing.output);
+    set("/set " + loader + " path \\windows\\system32\\boot\\" + (efi ? "winload.efi" : "winload.exe"));
+  }
+  set("/set " + loader + " systemroot \\windows");
+  set("/set " + loader + " detecthal yes");
+  set("/set " + loader + " winpe yes");
+  set("/displayorder " + loader + " /addlast");
+  set("/timeout 30");
+  set("/default " + loader);
+
+  if (!failed.empty()) {
+    for (auto it = made.rbegin(); it != made.rend(); ++it) RunBcdedit("/delete " + *it);
+    ramdisk = loader = "{}";
+    Refuse("命令失败（" + failed + "），已删除本次创建的启动项，启动配置保持原样",
+           "启动配置工具执行失败（" + failed +
+               "）。\r\n为保证电脑能正常启动，已删除本次添加的启动项，默认启动项和启动菜单保持原样，电脑不会重启。");
   }
 
   plat().IniWrite(record, kRecordSection, "UID", loader);
   plat().IniWrite(task_file, kRecordSection, "UID", loader);
   plat().IniWrite(task_file, kRecordSection, "REID", ramdisk);
   plat().IniWrite(record, kRecordSection, "REID", ramdisk);
-  return ok;
+  return failed.empty();
 }
 
 struct ChainFile {
@@ -141,13 +189,9 @@ bool StartsWith(const Bytes& b, const char* s) {
 
 Text BootRecordFile() { return plat().WindowsDirectory() + "\\ZaRuzoVev.ini"; }
 
-Text BracedIdFromOutput(const Text& output) { return "{" + TextBetween(output, "{", "}", 1, false) + "}"; }
-
 int DetectEfiBoot() {
-  const Text listing = Run(Bcdedit());
-  const int at = TextFind(listing, "description ", 1, false);
-  const Text manager = at == -1 ? Text() : listing.substr(0, static_cast<size_t>(at - 1));
-  return TextFind(manager, ".EFI", 1, true) != -1 ? 1 : 0;
+  const CommandResult listing = RunBcdedit(Text());
+  return listing.exit_code == 0 && ListingShowsEfiManager(listing.output) ? 1 : 0;
 }
 
 bool UsableChainFile(int payload_id, const Bytes& bytes) {
@@ -167,9 +211,14 @@ bool UsableChainFile(int payload_id, const Bytes& bytes) {
 bool PrepareBootEntries() {
   Log("bcdedit_sub");
   if (!BootHandOffAllowed()) return false;
-  const Text version = plat().FileVersionText(plat().WindowsDirectory() + "\\regedit.exe");
-  if (!version.empty() && version[0] == '5') return PrepareNt5();
+  if (!FilesInPlace()) return false;
+  if (IsNt5()) return PrepareNt5();
   return PrepareNt6();
+}
+
+bool IsNt5() {
+  const Text version = plat().FileVersionText(plat().WindowsDirectory() + "\\regedit.exe");
+  return !version.empty() && version[0] == '5';
 }
 
 }  // namespace mv

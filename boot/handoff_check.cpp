@@ -1,17 +1,13 @@
 #include "boot/handoff_check.h"
 
+#include "boot/boot_entries.h"
+#include "boot/boot_tools.h"
 #include "core/log.h"
-#include "core/payload.h"
-#include "core/state.h"
 
 namespace mv {
 namespace {
 
 bool g_refused = false;  // window thread only
-
-bool IsStandInFile(int payload_id, const Text& on_disk) {
-  return !CarriesRealFile(payload_id) || (!on_disk.empty() && FileIsStandIn(on_disk));
-}
 
 Text Joined(const std::vector<Text>& files) {
   Text out;
@@ -29,10 +25,8 @@ Text StandInRefusalText(const std::vector<Text>& files) {
 
 std::vector<Text> StandInBootFiles() {
   std::vector<Text> out;
-  const Text bcdedit = BcdeditPath().empty() && !WorkDir().empty() ? WorkDir() + "tools\\bcdedit.exe" : BcdeditPath();
-  if (IsStandInFile(kPayloadBcdedit, bcdedit)) out.push_back("bcdedit.exe");
-  const PayloadEntry* sdi = FindPayloadEntry(kPayloadBootSdi);
-  if (IsStandInFile(kPayloadBootSdi, sdi ? PayloadTargetPath(*sdi) : Text())) out.push_back("boot.sdi");
+  if (!IsNt5() && FindBcdedit().stand_in) out.push_back("bcdedit.exe");  // XP/2003 do not run it
+  if (FindBootSdi().stand_in) out.push_back("boot.sdi");
   return out;
 }
 

@@ -19,9 +19,9 @@ namespace mv {
 // The error box's text for the given stand-in file names.
 Text StandInRefusalText(const std::vector<Text>& files);
 
-// The boot files the hand-off relies on that are stand-ins, carried by this
-// program or lying where the hand-off uses them: "bcdedit.exe" (the work
-// directory's tool), then "boot.sdi" (on the Windows drive).
+// The boot files the hand-off would use that are stand-ins (boot_tools.h
+// finds them; a real one anywhere wins): "bcdedit.exe" (not on XP/2003,
+// which do not run it), then "boot.sdi".
 std::vector<Text> StandInBootFiles();
 
 // Whether the hand-off may change the boot configuration and restart: always

@@ -4,6 +4,8 @@
 
 #include "boot/attrib.h"
 #include "core/log.h"
+#include "boot/bcd_output.h"
+#include "boot/boot_tools.h"
 #include "core/state.h"
 #include "core/text.h"
 
@@ -99,25 +101,12 @@ Text SystemPartitionPath() {
   return "\\\\.\\GLOBALROOT" + device + "\\";
 }
 
-Text CurrentLoaderIdFromListing(const Text& listing, char letter) {
-  int from = TextFind(listing, "}", 1, false);  // the end of the boot manager's identifier
-  if (from < 1) from = 1;
-  const Text end = Text("\r\ndevice                  partition=") + letter + ":\r\npath                    \\";
-  const Text id = TextBetween(listing, "identifier              ", end, from, false);
-  if (TextFind(id, "identifier", 1, true) == -1) return id;
-  // The match ran over several entries: the running system's is the last one.
-  int last = -1;
-  for (int at = TextFind(id, "{", 1, false); at != -1; at = TextFind(id, "{", at + 1, false)) last = at;
-  if (last == -1) return Text();
-  const int start = last - 10 < 1 ? 1 : last - 10;
-  const Text tail = TrimText(TextBetween(id, " ", "}", start, false)) + "}";
-  return tail == "}" ? Text() : tail;
-}
+Text CurrentLoaderIdFromListing(const Text& listing, char letter) { return RunningEntryId(listing, letter); }
 
 Text FindCurrentLoaderId() {
-  const Text bcdedit = BcdeditPath().empty() ? WorkDir() + "tools\\bcdedit.exe" : BcdeditPath();
+  const CommandResult listing = RunBcdedit(Text());
   const Text drive = SystemDrive();
-  return CurrentLoaderIdFromListing(plat().RunHidden(bcdedit), drive.empty() ? 'C' : drive[0]);
+  return listing.exit_code == 0 ? CurrentLoaderIdFromListing(listing.output, drive.empty() ? 'C' : drive[0]) : Text();
 }
 
 void SetSystemPartitionNumberSource(std::function<Text()> source) { PartitionNumberSource() = std::move(source); }

@@ -45,8 +45,8 @@ Text FormatTimestamp(int style, int part);  // the current local time
 Text SystemPartitionPath();
 
 // The running system's boot-loader id in the boot configuration ("{current}"),
-// read from the listing of the work directory's bcdedit; empty when the
-// listing is not in the English layout.
+// read from the bcdedit listing in any language (bcd_output.h); empty when
+// the listing cannot be had or shows no such entry.
 Text FindCurrentLoaderId();
 // The parse itself: listing as the tool printed it, drive letter of the system drive.
 Text CurrentLoaderIdFromListing(const Text& listing, char system_drive_letter);

@@ -53,14 +53,14 @@ function(mv_program_under_test OUT)
   endif()
 endfunction()
 
-# mv_add_window_test(NAME name SCRIPT script.py WORK folder)
+# mv_add_window_test(NAME name SCRIPT script.py WORK folder [ARGS more...])
 # An end-to-end script that drives the real program through its own window
 # under Wine (tests/e2e/mvwine.py), with the demo service host on its fixed
-# port: such tests run one at a time.
+# port: such tests run one at a time. ARGS go to the script as well.
 function(mv_add_window_test)
-  cmake_parse_arguments(T "" "NAME;SCRIPT;WORK" "" ${ARGN})
+  cmake_parse_arguments(T "" "NAME;SCRIPT;WORK" "ARGS" ${ARGN})
   mv_program_under_test(_exe)
-  set(_more)
+  set(_more ${T_ARGS})
   if(NOT TARGET wimlib_exe)
     list(APPEND _more --stand-in-wim-tool)
   endif()

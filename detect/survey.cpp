@@ -15,6 +15,7 @@
 #include "detect/partition_listing.h"
 #include "detect/system.h"
 #include "download/engine.h"
+#include "readiness/readiness_names.h"
 #include "ui/main_names.h"
 #include "ui/model.h"
 
@@ -137,6 +138,7 @@ void Survey() {
   M().SetEnabled(names::kDetectAgainButton, false);
   M().SetEnabled(names::kNextButton, false);
   M().SetVisible(names::kDetectProceedButton, false);
+  M().SetVisible(names::kReadinessList, false);  // an earlier check's lines: the survey's own show
   SetFill(0);
   Status("正在检测基础硬件环境.....");
   Advance();

@@ -5,6 +5,7 @@
 #include "boot/boot_entries.h"
 #include "boot/boot_names.h"
 #include "boot/pe_task.h"
+#include "boot/readiness_gate.h"
 #include "boot/restart.h"
 #include "core/job.h"
 #include "core/log.h"
@@ -171,8 +172,8 @@ bool StartCloudInstall() {
     M().SetPage(names::kWizard, names::kStepSystemChoice);
     return false;
   }
-  // The checks of the machine that must pass before an install belong here,
-  // before anything is fetched or started.
+  // The machine must be able to take the hand-off before anything is fetched.
+  if (!PassReadinessGate(ReadinessJob::kInstall)) return false;
   Pe().url.clear();
   Pe().file_name.clear();
   if (!FetchPeLinks("PE下载地址：")) PeLookupFatal();

@@ -72,7 +72,8 @@ bool FinishedFile(const Text& path) {
 Text PePageAddress() {
   const Text version = plat().FileVersionText(SystemDrive() + "\\Windows\\System32\\cmd.exe");
   const double v = std::strtod(version.substr(0, 3).c_str(), nullptr);
-  return service::PePageUrl(v - 6.1 >= -0.0000001);
+  // A 64-bit PE only for a processor that can run it (long mode).
+  return service::PePageUrl(v - 6.1 >= -0.0000001 && plat().ProcessorHasLongMode());
 }
 
 PeLinks ParsePePage(const Text& page) {
@@ -246,8 +247,6 @@ void PrepareBackupRestorePe() {
   Log("备份还原下载PE");
   g_pe.url.clear();
   g_pe.file_name.clear();
-  // The checks of the machine that must pass before a backup or restore
-  // belong here, before the PE page is fetched.
   if (!FetchPeLinks("DownloadLink_PE:")) PeLookupFatal();
 
   JobHooks hooks;

@@ -19,7 +19,8 @@ struct PeLinks {
 PeLinks& Pe();
 
 // The PE page for the running system: the x64 page when the command
-// interpreter's file version is 6.1 or higher, else the x86 page.
+// interpreter's file version is 6.1 or higher and the processor has long
+// mode, else the x86 page.
 Text PePageAddress();
 // The three values of a page: link (from "http" to the next "&"), file name
 // after "&filename=", MD5 after "&md5=", each closed by "&".

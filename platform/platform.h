@@ -118,6 +118,13 @@ constexpr uint32_t kFetchTimeoutMs = 15000;
 // Window handles are opaque to the core: the view owns real windows.
 using WindowRef = uintptr_t;
 
+// What a command run through the interpreter left: its output (standard
+// output and standard error together) and its exit code.
+struct CommandResult {
+  Text output;
+  int exit_code = -1;  // -1: it could not be started
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -263,6 +270,14 @@ class Platform {
   // platform/command_line.h), so "%VAR%", "&", "^", quotes and blanks reach
   // the program literally. Empty at once when it cannot start.
   virtual Text RunProgram(const Text& program, const std::vector<Text>& args) = 0;
+
+  // The same run through the command interpreter, with its exit code (the
+  // last command's, as the interpreter passes it on; -1 when the line could
+  // not be started at all). With real_system_directory, a 32-bit program on
+  // 64-bit Windows starts the interpreter with file-system redirection off,
+  // so the system directory named in the line is the real one, where the
+  // 64-bit-only system tools (bcdedit) lie; elsewhere the flag changes nothing.
+  virtual CommandResult RunHiddenCode(const Text& command_line, bool real_system_directory = false) = 0;
   // Opens a document or URL with the user's default handler.
   virtual bool ShellOpen(const Text& target) = 0;
   // Enables the shutdown privilege and asks the system to reboot.
@@ -349,6 +364,13 @@ class Platform {
   // ntdll exports "wine_get_version", Windows' does not. Nothing reboots
   // there, so the boot hand-off may run with the project's stand-in tools.
   virtual bool RunningUnderWine() = 0;
+  // True when the process runs with an administrator's rights (a member of
+  // the Administrators group whose token is elevated where UAC splits it).
+  virtual bool IsAdministrator() = 0;
+  // True when the processor can run 64-bit code (long mode, bit 29 of the
+  // extended processor-identification leaf 0x80000001), whatever the
+  // bitness of the running system.
+  virtual bool ProcessorHasLongMode() = 0;
   // The last error after querying the firmware variable with an empty name
   // in the zero GUID namespace (1: legacy BIOS).
   virtual uint32_t FirmwareProbeError() = 0;

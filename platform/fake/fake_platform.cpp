@@ -204,8 +204,11 @@ struct FakePlatform::Impl {
   std::vector<Library> libraries;
   std::vector<Text> library_loads;
   int redirection_depth = 0;
+  bool wow64_program = false;
+  bool administrator = true;
+  bool long_mode = true;
 
-  std::vector<std::pair<Text, CommandHandler>> commands;
+  std::vector<std::pair<Text, CodeHandler>> commands;
   std::vector<Text> commands_run;
   std::vector<Text> shell_opens;
   int restarts = 0;
@@ -244,8 +247,28 @@ struct FakePlatform::Impl {
 
   std::map<Handle, std::shared_ptr<Thread>> threads;
 
-  // Maps a Windows path onto the host; false when it is on no drive.
-  bool Map(const Text& path, fs::path& out) {
+  // The path a 32-bit program on 64-bit Windows reaches while redirection
+  // is on: the system directory is the WOW64 one ("SysWOW64"), and the
+  // "Sysnative" alias names the real system directory.
+  Text Redirected(const Text& path) const {
+    if (!wow64_program) return path;
+    auto under = [&](const Text& dir) {
+      const std::string p = FoldCase(path), d = FoldCase(dir);
+      return p.size() >= d.size() && p.compare(0, d.size(), d) == 0 &&
+             (p.size() == d.size() || IsSep(p[d.size()]));
+    };
+    const Text system = windows_dir + "\\system32";
+    const Text native = windows_dir + "\\Sysnative";
+    if (redirection_depth == 0 && under(system)) return windows_dir + "\\SysWOW64" + path.substr(system.size());
+    if (under(native)) return system + path.substr(native.size());
+    return path;
+  }
+
+  // Maps a Windows path onto the host; false when it is on no drive. The
+  // program's own view (redirect) goes through WOW64 redirection when the
+  // fake plays a 32-bit program on 64-bit Windows; the set-up helpers do not.
+  bool Map(const Text& windows_path, fs::path& out, bool redirect = true) {
+    const Text path = redirect ? Redirected(windows_path) : windows_path;
     if (path.size() < 2 || path[1] != ':') return false;
     char letter = path[0];
     if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
@@ -510,14 +533,14 @@ void FakePlatform::SetFreeSpaceKb(char letter, int64_t kb) {
 std::string FakePlatform::HostPath(const Text& path) {
   LockGuard g(impl_->mu);
   fs::path p;
-  return impl_->Map(path, p) ? GbkName(p) : std::string();
+  return impl_->Map(path, p, false) ? GbkName(p) : std::string();
 }
 
 bool FakePlatform::PutFile(const Text& path, const std::string& content) {
   fs::path p;
   {
     LockGuard g(impl_->mu);
-    if (!impl_->Map(path, p)) return false;
+    if (!impl_->Map(path, p, false)) return false;
   }
   std::error_code ec;
   fs::create_directories(p.parent_path(), ec);
@@ -553,7 +576,7 @@ void FakePlatform::SetShellFolder(int csidl, const Text& path) {
 void FakePlatform::SetFileVersion(const Text& path, const Text& version) {
   LockGuard g(impl_->mu);
   fs::path p;
-  impl_->versions[impl_->Map(path, p) ? FoldCase(GbkName(p)) : FoldCase(path)] = version;
+  impl_->versions[impl_->Map(path, p, false) ? FoldCase(GbkName(p)) : FoldCase(path)] = version;
 }
 void FakePlatform::SetFirstVisibleOwnWindow(WindowRef window) {
   LockGuard g(impl_->mu);
@@ -563,6 +586,19 @@ void FakePlatform::SetFirstVisibleOwnWindow(WindowRef window) {
 void FakePlatform::SetHasWow64Directory(bool has) {
   LockGuard g(impl_->mu);
   impl_->has_wow64 = has;
+}
+void FakePlatform::SetWow64Program(bool wow64) {
+  LockGuard g(impl_->mu);
+  impl_->wow64_program = wow64;
+  if (wow64) impl_->has_wow64 = true;
+}
+void FakePlatform::SetAdministrator(bool admin) {
+  LockGuard g(impl_->mu);
+  impl_->administrator = admin;
+}
+void FakePlatform::SetProcessorHasLongMode(bool long_mode) {
+  LockGuard g(impl_->mu);
+  impl_->long_mode = long_mode;
 }
 void FakePlatform::SetRunningUnderWine(bool wine) {
   LockGuard g(impl_->mu);
@@ -606,6 +642,9 @@ int FakePlatform::FsRedirectionDepth() {
 }
 
 void FakePlatform::OnCommand(const Text& program, CommandHandler handler) {
+  OnCommandWithCode(program, [handler](const Text& line) { return CommandResult{handler(line), 0}; });
+}
+void FakePlatform::OnCommandWithCode(const Text& program, CodeHandler handler) {
   LockGuard g(impl_->mu);
   impl_->commands.emplace_back(program, std::move(handler));
 }
@@ -1302,9 +1341,23 @@ bool ProgramMatches(const Text& command_line, const Text& program) {
 }
 }  // namespace
 
-Text FakePlatform::RunHidden(const Text& command, const Text& interpreter) {
-  CommandHandler handler;
-  const Text command_line = interpreter.empty() ? command : interpreter + " " + command;
+namespace {
+// The first word of a command line, without its quotes.
+std::string ProgramOf(const Text& command_line) {
+  size_t b = command_line.find_first_not_of(' ');
+  if (b == std::string::npos) return std::string();
+  if (command_line[b] == '"') {
+    size_t e = command_line.find('"', b + 1);
+    return command_line.substr(b + 1, e == std::string::npos ? std::string::npos : e - b - 1);
+  }
+  size_t e = command_line.find(' ', b);
+  return command_line.substr(b, e == std::string::npos ? std::string::npos : e - b);
+}
+}  // namespace
+
+CommandResult FakePlatform::Run(const Text& command_line, bool real_system_directory) {
+  CodeHandler handler;
+  bool missing = false;
   {
     LockGuard g(impl_->mu);
     impl_->commands_run.push_back(command_line);
@@ -1314,9 +1367,29 @@ Text FakePlatform::RunHidden(const Text& command, const Text& interpreter) {
         break;
       }
     }
+    // A 32-bit program on 64-bit Windows that names a tool in the system
+    // directory reaches the WOW64 one unless it asked for the real one: a
+    // tool that lies only in the real directory is not found there.
+    const Text program = ProgramOf(command_line);
+    if (impl_->wow64_program && program.size() > 2 && program[1] == ':') {
+      if (real_system_directory) ++impl_->redirection_depth;
+      fs::path p;
+      std::error_code ec;
+      missing = !impl_->Map(program, p) || !fs::is_regular_file(p, ec);
+      if (real_system_directory) --impl_->redirection_depth;
+    }
   }
   ProcessPendingEvents();
-  return handler ? handler(command_line) : Text();
+  if (missing || !handler) return CommandResult{Text(), 9009};  // the interpreter's "not recognized"
+  return handler(command_line);
+}
+
+Text FakePlatform::RunHidden(const Text& command, const Text& interpreter) {
+  return Run(interpreter.empty() ? command : interpreter + " " + command, false).output;
+}
+
+CommandResult FakePlatform::RunHiddenCode(const Text& command, bool real_system_directory) {
+  return Run(command, real_system_directory);
 }
 
 Text FakePlatform::RunProgram(const Text& program, const std::vector<Text>& args) {
@@ -1702,6 +1775,14 @@ bool FakePlatform::HasWow64Directory() {
 bool FakePlatform::RunningUnderWine() {
   LockGuard g(impl_->mu);
   return impl_->under_wine;
+}
+bool FakePlatform::IsAdministrator() {
+  LockGuard g(impl_->mu);
+  return impl_->administrator;
+}
+bool FakePlatform::ProcessorHasLongMode() {
+  LockGuard g(impl_->mu);
+  return impl_->long_mode;
 }
 uint32_t FakePlatform::FirmwareProbeError() {
   LockGuard g(impl_->mu);

@@ -104,6 +104,16 @@ class FakePlatform : public Platform {
   void SetHasWow64Directory(bool has);
   // What RunningUnderWine answers: false (a Windows PC) by default.
   void SetRunningUnderWine(bool wine);
+  // Plays a 32-bit program on 64-bit Windows: the WOW64 directory exists,
+  // and the program's file operations on the Windows directory's "system32"
+  // reach "SysWOW64" instead while redirection is on ("Sysnative" names the
+  // real one); commands naming a tool there run only where the tool lies
+  // (RunHiddenCode with real_system_directory looks in the real one).
+  // The set-up helpers (PutFile, HostPath, SetFileVersion) are not redirected.
+  void SetWow64Program(bool wow64);
+  // What IsAdministrator and ProcessorHasLongMode answer (both true by default).
+  void SetAdministrator(bool admin);
+  void SetProcessorHasLongMode(bool long_mode);
   // What FirstVisibleOwnWindow answers (0 by default).
   void SetFirstVisibleOwnWindow(WindowRef window);
   void SetFirmwareProbeError(uint32_t error);
@@ -125,6 +135,11 @@ class FakePlatform : public Platform {
   // command line (quotes removed) equals it or ends with "\\" + it, regardless
   // of case; ".exe" may be left out on either side. Later handlers win.
   void OnCommand(const Text& program, CommandHandler handler);
+  // The same with an exit code (OnCommand's handlers exit with 0). A command
+  // no handler takes prints nothing and exits with 9009, as the interpreter
+  // does for a program it cannot find.
+  using CodeHandler = std::function<CommandResult(const Text& command_line)>;
+  void OnCommandWithCode(const Text& program, CodeHandler handler);
   // Every command line run, in order (with the interpreter in front when one
   // was given).
   std::vector<Text> CommandsRun();
@@ -244,6 +259,7 @@ class FakePlatform : public Platform {
   // Goes to the OnCommand handlers with the quoted command line (recorded in
   // CommandsRun(); SplitCommandLine takes it apart again).
   Text RunProgram(const Text& program, const std::vector<Text>& args) override;
+  CommandResult RunHiddenCode(const Text& command_line, bool real_system_directory = false) override;
   bool ShellOpen(const Text& target) override;
   void Restart() override;
   [[noreturn]] void EndProcess(int code) override;
@@ -282,6 +298,8 @@ class FakePlatform : public Platform {
   bool HasWow64Directory() override;
   bool RunningUnderWine() override;
   WindowRef FirstVisibleOwnWindow() override;
+  bool IsAdministrator() override;
+  bool ProcessorHasLongMode() override;
   uint32_t FirmwareProbeError() override;
   int BatteryFlag() override;
   uint64_t TotalMemoryMb() override;
@@ -299,6 +317,7 @@ class FakePlatform : public Platform {
   struct Impl;
 
  private:
+  CommandResult Run(const Text& command_line, bool real_system_directory);
   std::unique_ptr<Impl> impl_;
 };
 

@@ -87,6 +87,7 @@ class Win32Platform : public Platform {
 
   Text RunHidden(const Text& command_line, const Text& interpreter = Text()) override;
   Text RunProgram(const Text& program, const std::vector<Text>& args) override;
+  CommandResult RunHiddenCode(const Text& command_line, bool real_system_directory = false) override;
   bool ShellOpen(const Text& target) override;
   void Restart() override;
   [[noreturn]] void EndProcess(int code) override;
@@ -125,6 +126,8 @@ class Win32Platform : public Platform {
   bool HasWow64Directory() override;
   bool RunningUnderWine() override;
   WindowRef FirstVisibleOwnWindow() override;
+  bool IsAdministrator() override;
+  bool ProcessorHasLongMode() override;
   uint32_t FirmwareProbeError() override;
   int BatteryFlag() override;
   uint64_t TotalMemoryMb() override;
@@ -140,10 +143,6 @@ class Win32Platform : public Platform {
   void* FindFunction(Handle library, const char* name) override;
 
  private:
-  // Runs a process (application may be empty: the line names it) with its
-  // output in a pipe, keeping the window alive until it ends.
-  Text RunCaptured(const std::wstring& application, std::wstring line);
-
   DWORD window_thread_;
 };
 

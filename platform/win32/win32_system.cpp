@@ -10,6 +10,10 @@
 #include <memory>
 
 #include "platform/command_line.h"
+#if defined(__i386__) || defined(__x86_64__)
+#include <cpuid.h>
+#endif
+
 #include "support/wmi.h"
 
 namespace mv {
@@ -33,27 +37,20 @@ Win32Platform::~Win32Platform() = default;
 
 // ---- Processes ---------------------------------------------------------------
 
-Text Win32Platform::RunHidden(const Text& command, const Text& interpreter) {
-  Text line;
-  if (Is9x()) line = "command.com /c " + command;
-  else if (!interpreter.empty()) line = interpreter + " " + command;
-  else line = "cmd.exe /c " + command;
-  return RunCaptured(std::wstring(), Wide(line));
-}
+namespace {
 
-Text Win32Platform::RunProgram(const Text& program, const std::vector<Text>& args) {
-  // The program by its full path: no search, no interpreter in between.
-  if (program.empty()) return {};
-  return RunCaptured(Wide(program), Wide(BuildCommandLine(program, args)));
-}
-
-Text Win32Platform::RunCaptured(const std::wstring& application, std::wstring wline) {
+// Starts the line (with application, that program by its full path and no
+// search) with both output streams on one pipe, hidden, and collects what it
+// writes until it ends; window events are processed between polls.
+CommandResult RunPiped(const std::wstring& application, const std::wstring& line, bool real_system_directory,
+                       Win32Platform& p) {
+  CommandResult result;
   SECURITY_ATTRIBUTES sa;
   sa.nLength = sizeof sa;  // 12 in the 32-bit program
   sa.lpSecurityDescriptor = nullptr;
   sa.bInheritHandle = TRUE;
   HANDLE read_end = nullptr, write_end = nullptr;
-  if (!::CreatePipe(&read_end, &write_end, &sa, 0)) return {};
+  if (!::CreatePipe(&read_end, &write_end, &sa, 0)) return result;
   // Only the write end goes to the child.
   ::SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
 
@@ -65,20 +62,25 @@ Text Win32Platform::RunCaptured(const std::wstring& application, std::wstring wl
   si.hStdOutput = write_end;
   si.hStdError = write_end;
 
+  std::wstring wline = line;
   wline.push_back(L'\0');
-
   PROCESS_INFORMATION pi;
   ZeroMemory(&pi, sizeof pi);
+  // Redirection is off only while the process is made (the interpreter is
+  // then the system's own, and it sees the real system directory), never
+  // while window messages run on this thread.
+  void* redirection = real_system_directory ? p.DisableFsRedirection() : nullptr;
   BOOL started = ::CreateProcessW(application.empty() ? nullptr : application.c_str(), &wline[0], nullptr, nullptr,
                                   TRUE, 0, nullptr, nullptr, &si, &pi);
+  p.RevertFsRedirection(redirection);
   ::CloseHandle(write_end);
-  Text out;
   if (!started) {
     ::CloseHandle(read_end);
-    return out;
+    return result;
   }
   ::CloseHandle(pi.hThread);
 
+  Text& out = result.output;
   // Takes what is waiting in the pipe; false when nothing was.
   auto drain = [&]() {
     DWORD avail = 0;
@@ -92,7 +94,7 @@ Text Win32Platform::RunCaptured(const std::wstring& application, std::wstring wl
   };
   for (;;) {
     if (drain()) {
-      ProcessPendingEvents();
+      p.ProcessPendingEvents();
       continue;
     }
     if (::WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
@@ -101,14 +103,37 @@ Text Win32Platform::RunCaptured(const std::wstring& application, std::wstring wl
       }
       break;
     }
-    ProcessPendingEvents();
+    p.ProcessPendingEvents();
     // A short wait between polls, woken early by window input or by the end
     // of the process, so that waiting does not burn a core.
     ::MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 5, QS_ALLINPUT);
   }
+  DWORD code = 0;
+  result.exit_code = ::GetExitCodeProcess(pi.hProcess, &code) ? static_cast<int>(code) : -1;
   ::CloseHandle(pi.hProcess);
   ::CloseHandle(read_end);
-  return out;
+  return result;
+}
+
+}  // namespace
+
+Text Win32Platform::RunHidden(const Text& command, const Text& interpreter) {
+  Text line;
+  if (Is9x()) line = "command.com /c " + command;
+  else if (!interpreter.empty()) line = interpreter + " " + command;
+  else line = "cmd.exe /c " + command;
+  return RunPiped(std::wstring(), Wide(line), false, *this).output;
+}
+
+CommandResult Win32Platform::RunHiddenCode(const Text& command, bool real_system_directory) {
+  return RunPiped(std::wstring(), Wide((Is9x() ? "command.com /c " : "cmd.exe /c ") + command),
+                  real_system_directory, *this);
+}
+
+Text Win32Platform::RunProgram(const Text& program, const std::vector<Text>& args) {
+  // The program by its full path: no search, no interpreter in between.
+  if (program.empty()) return {};
+  return RunPiped(Wide(program), Wide(BuildCommandLine(program, args)), false, *this).output;
 }
 
 bool Win32Platform::ShellOpen(const Text& target) {
@@ -608,6 +633,34 @@ bool Win32Platform::HasWow64Directory() {
 bool Win32Platform::RunningUnderWine() {
   typedef const char*(__cdecl * WineGetVersion)();
   return Resolve<WineGetVersion>(L"ntdll.dll", "wine_get_version") != nullptr;
+}
+
+bool Win32Platform::IsAdministrator() {
+  typedef BOOL(WINAPI * CheckMembership)(HANDLE, PSID, PBOOL);
+  CheckMembership check = Resolve<CheckMembership>(L"advapi32.dll", "CheckTokenMembership");
+  if (!check) return true;  // before Windows 2000 there are no user rights to lack
+  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+  PSID admins = nullptr;
+  if (!::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                  &admins))
+    return false;
+  // The group counts only where it is enabled in the token: an unelevated
+  // token under UAC holds it for denial only.
+  BOOL member = FALSE;
+  if (!check(nullptr, admins, &member)) member = FALSE;
+  ::FreeSid(admins);
+  return member != FALSE;
+}
+
+bool Win32Platform::ProcessorHasLongMode() {
+#if defined(__i386__) || defined(__x86_64__)
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  // __get_cpuid checks that the extended leaf exists before executing it.
+  if (!__get_cpuid(0x80000001u, &a, &b, &c, &d)) return false;
+  return (d & (1u << 29)) != 0;
+#else
+  return false;
+#endif
 }
 
 uint32_t Win32Platform::FirmwareProbeError() {

@@ -4,7 +4,9 @@
 // machine is left with.
 #include <gtest/gtest.h>
 
+#include "boot/bcd_output.h"
 #include "boot/boot_entries.h"
+#include "boot/pe_task.h"
 #include "boot_machine.h"
 #include "core/log.h"
 #include "core/payload.h"
@@ -94,9 +96,9 @@ TEST_F(BootEntries, FirstRunRunsTheFifteenCommandsAndLeavesOnePeEntry) {
       t + " /set " + loader + " systemroot \\windows",
       t + " /set " + loader + " detecthal yes",
       t + " /set " + loader + " winpe yes",
-      t + " /default " + loader,
-      t + " /timeout 30",
       t + " /displayorder " + loader + " /addlast",
+      t + " /timeout 30",
+      t + " /default " + loader,  // last: a failure before it leaves the default alone
   };
   EXPECT_EQ(fake.CommandsRun(), expected);
 }
@@ -126,26 +128,32 @@ TEST_F(BootEntries, UefiManagerGetsTheEfiLoader) {
   ExpectPeEntries("winload.efi", loader, options);
 }
 
-TEST_F(BootEntries, FirmwareCheckReadsOnlyTheManagersBlock) {
+TEST_F(BootEntries, FirmwareCheckReadsTheManagersEntryInAnyLanguage) {
   auto listing = [this](const Text& text) { fake.OnCommand("bcdedit.exe", [text](const Text&) { return text; }); };
-  listing("identifier              {bootmgr}\r\npath                    \\EFI\\Microsoft\\Boot\\BOOTMGFW.EFI\r\n"
-          "description             Windows Boot Manager\r\n");
+  const Text loader = "Windows Boot Loader\r\n-------------------\r\nidentifier              {current}\r\n"
+                      "path                    \\Windows\\system32\\winload.efi\r\n\r\n";
+  listing("\r\nWindows Boot Manager\r\n--------------------\r\nidentifier              {bootmgr}\r\n"
+          "path                    \\EFI\\Microsoft\\Boot\\BOOTMGFW.EFI\r\n"
+          "description             Windows Boot Manager\r\n\r\n" + loader);
   EXPECT_EQ(mv::DetectEfiBoot(), 1);
-  // A loader's .efi path below the manager's block does not count.
-  listing("identifier              {bootmgr}\r\npath                    \\bootmgr\r\ndescription             x\r\n"
-          "path                    \\Windows\\system32\\winload.efi\r\n");
+  // A loader's .efi path below the manager's entry does not count.
+  listing("\r\nWindows Boot Manager\r\n--------------------\r\nidentifier              {bootmgr}\r\n"
+          "path                    \\bootmgr\r\ndescription             x\r\n\r\n" + loader);
   EXPECT_EQ(mv::DetectEfiBoot(), 0);
-  // No "description " label (another language): BIOS.
-  listing("标识符                  {bootmgr}\r\n路径                    \\EFI\\Microsoft\\Boot\\bootmgfw.efi\r\n");
-  EXPECT_EQ(mv::DetectEfiBoot(), 0);
+  // A Chinese Windows labels the lines in Chinese: still UEFI.
+  listing("\r\nWindows 启动管理器\r\n--------------------\r\n标识符                  {bootmgr}\r\n"
+          "路径                    \\EFI\\Microsoft\\Boot\\bootmgfw.efi\r\n");
+  EXPECT_EQ(mv::DetectEfiBoot(), 1);
 }
 
-TEST_F(BootEntries, IdsComeFromTheBracesWhateverTheLanguage) {
-  EXPECT_EQ(mv::BracedIdFromOutput("已成功创建项 {0b2a1c3d-aaaa-4bbb-8ccc-123456789abc}。\r\n"),
+TEST(CreatedEntryId, TheBracedGuidWhateverTheWords) {
+  EXPECT_EQ(mv::CreatedEntryId("已成功创建该项 {0b2a1c3d-aaaa-4bbb-8ccc-123456789abc}。\r\n"),
             "{0b2a1c3d-aaaa-4bbb-8ccc-123456789abc}");
-  EXPECT_EQ(mv::BracedIdFromOutput("The entry {x} was successfully created."), "{x}");
-  EXPECT_EQ(mv::BracedIdFromOutput("Access is denied.\r\n"), "{}");
-  EXPECT_EQ(mv::BracedIdFromOutput(""), "{}");
+  EXPECT_EQ(mv::CreatedEntryId("{current} {x} {0B2A1C3D-AAAA-4BBB-8CCC-123456789ABC}"),
+            "{0B2A1C3D-AAAA-4BBB-8CCC-123456789ABC}") << "other braced words are not ids";
+  EXPECT_EQ(mv::CreatedEntryId("The entry {x} was successfully created."), "{}");
+  EXPECT_EQ(mv::CreatedEntryId("{0b2a1c3d-aaaa-4bbb-8ccc-123456789ab}"), "{}") << "a digit short";
+  EXPECT_EQ(mv::CreatedEntryId(""), "{}");
 }
 
 // A create that yields no id must not leave the boot manager pointing at a
@@ -160,6 +168,8 @@ TEST_F(BootEntries, FailedLoaderCreateLeavesTheBootConfigurationAsItWas) {
   EXPECT_EQ(bcdstandin::Serialize(Store()), bcdstandin::Serialize(before)) << "the options entry made is removed again";
   EXPECT_EQ(fake.IniRead(kRecord, "system", "UID", ""), "{}");
   EXPECT_EQ(fake.IniRead(kRecord, "system", "REID", ""), "{}");
+  ASSERT_EQ(fake.Dialogs().size(), 1u);
+  EXPECT_NE(fake.Dialogs()[0].text.find("/application osloader"), Text::npos) << fake.Dialogs()[0].text;
 
   // The next run skips the "{}" options id and works.
   fake.OnCommand("bcdedit.exe", [this](const Text& line) { return Bcdedit(line); });
@@ -177,6 +187,60 @@ TEST_F(BootEntries, FailedOptionsCreateRunsNothingElse) {
   EXPECT_FALSE(mv::PrepareBootEntries());
   EXPECT_EQ(fake.CommandsRun().size(), 3u) << "two deletes and the create";
   EXPECT_EQ(bcdstandin::Serialize(Store()), bcdstandin::Serialize(before));
+}
+
+// Every command's exit code counts: a failing command removes what this run
+// made, leaves the boot manager as it was and says why nothing restarts.
+TEST_F(BootEntries, AFailingCommandLeavesTheStoreExactlyAsBefore) {
+  fake.SetFirstVisibleOwnWindow(0x5150);
+  for (const char* failing : {" winpe yes", "/displayorder ", "/default "}) {
+    fake.ClearDialogs();
+    const bcdstandin::Store before = Store();
+    fake.OnCommandWithCode("bcdedit.exe", [this, failing](const Text& line) {
+      if (line.find(failing) != Text::npos) return mv::CommandResult{"拒绝访问。\r\n", 1};
+      return BcdeditRun(line);
+    });
+    EXPECT_FALSE(mv::PrepareBootEntries()) << failing;
+    const bcdstandin::Store after = Store();
+    EXPECT_EQ(bcdstandin::Serialize(after), bcdstandin::Serialize(before)) << failing;
+    EXPECT_EQ(after.Find("{bootmgr}")->Get("default"), before.current) << failing;
+    EXPECT_EQ(fake.IniRead(kRecord, "system", "UID", ""), "{}");
+    ASSERT_EQ(fake.Dialogs().size(), 1u) << failing;
+    const mv::FakeDialog box = fake.Dialogs()[0];
+    EXPECT_EQ(box.caption, "错误：");
+    EXPECT_EQ(box.owner, 0x5150u);
+    EXPECT_NE(box.text.find(failing), Text::npos) << box.text;
+    EXPECT_NE(box.text.find("返回值 1"), Text::npos) << box.text;
+    EXPECT_NE(box.text.find("电脑不会重启"), Text::npos) << box.text;
+  }
+}
+
+// A Chinese Windows: every message of the tool in Chinese, the labels of its
+// listing too. The entries are made and the ids are the store's.
+TEST_F(BootEntries, AChineseBcdeditGivesTheRightIds) {
+  const std::vector<std::pair<Text, Text>> words = {
+      {"The operation completed successfully.", "操作成功完成。"},
+      {"identifier  ", "标识符      "},
+      {"description ", "说明        "},
+      {"device      ", "设备        "},
+      {"path        ", "路径        "},
+      {"Windows Boot Manager", "Windows 启动管理器"},
+      {"Windows Boot Loader", "Windows 启动加载器"}};
+  fake.OnCommandWithCode("bcdedit.exe", [this, words](const Text& line) {
+    mv::CommandResult r = BcdeditRun(line);
+    const size_t entry = r.output.find("The entry ");
+    if (entry != Text::npos) r.output = "已成功创建该项 " + r.output.substr(entry + 10, 38) + "。\r\n";
+    for (const auto& w : words)
+      for (size_t at; (at = r.output.find(w.first)) != Text::npos;) r.output.replace(at, w.first.size(), w.second);
+    return r;
+  });
+  ASSERT_TRUE(mv::PrepareBootEntries());
+  Text loader, options;
+  ExpectPeEntries("winload.exe", loader, options);
+  const Text listing = fake.RunHiddenCode(kTool).output;
+  ASSERT_NE(listing.find("标识符"), Text::npos);
+  ASSERT_EQ(listing.find("identifier"), Text::npos);
+  EXPECT_EQ(mv::FindCurrentLoaderId(), "{current}");
 }
 
 // ---- Windows XP/2003 -------------------------------------------------------
@@ -210,6 +274,7 @@ class BootIni : public BootMachine {
   DeployerChain chain;
   void SetUp() override {
     BootMachine::SetUp();
+    fake.PutFile("C:\\WinPE\\boot.wim", "MSWIM");
     fake.SetFileVersion("C:\\WINDOWS\\regedit.exe", "5.1.2600.5512 (xpsp.080413-2111)");
     fake.PutFile("C:\\boot.ini", kBootIni);
     fake.SetAttributes("C:\\boot.ini", mv::kAttrSystem | mv::kAttrHidden | mv::kAttrReadOnly);
@@ -260,6 +325,16 @@ TEST_F(BootIni, SecondRunKeepsTheOriginalBackup) {
   EXPECT_EQ(fake.FileText("C:\\boot\\boot.bak"), kBootIni);
   EXPECT_EQ(Ini("boot loader", "default"), "C:\\qzload.pbr");
   EXPECT_EQ(mv::SplitText(fake.FileText("C:\\boot.ini"), "qzload.pbr=").size(), 2u) << "one PE line";
+}
+
+// On a PC XP/2003 needs a deployer's chain files and a real RAM-disk image,
+// but no bcdedit: the carried stand-in of that does not stop the hand-off.
+TEST_F(BootIni, OnAPcTheStandInBcdeditDoesNotStopXp) {
+  fake.SetRunningUnderWine(false);
+  fake.PutFile("C:\\boot\\boot.sdi", "$SDI0001 a real image");
+  mv::SetPayloadSource(&chain);
+  ASSERT_TRUE(mv::PrepareBootEntries()) << (fake.Dialogs().empty() ? "" : fake.Dialogs()[0].text);
+  EXPECT_EQ(Ini("boot loader", "default"), "C:\\qzload.pbr");
 }
 
 // Without a deployer's chain files the build carries stand-ins, which boot

@@ -55,7 +55,7 @@ class BootMachine : public ::testing::Test {
     fake.PutFile("D:\\MV_OSR\\tools\\bcdedit.exe", "stand-in");
     store_path = fake.HostPath("D:\\MV_OSR\\tools\\bcdstore.txt");
     UseStore(bcdstandin::DefaultStore('C', false));
-    fake.OnCommand("bcdedit.exe", [this](const Text& line) { return Bcdedit(line); });
+    fake.OnCommandWithCode("bcdedit.exe", [this](const Text& line) { return BcdeditRun(line); });
     fake.OnCommand("attrib", [this](const Text& line) { return Attrib(line); });
   }
 
@@ -68,14 +68,15 @@ class BootMachine : public ::testing::Test {
     return s;
   }
 
-  Text Bcdedit(const Text& line) {
+  mv::CommandResult BcdeditRun(const Text& line) {
     ++bcdedit_runs;
     std::vector<std::string> args = bcdstandin::SplitCommandLine(ExpandSystemDrive(line, "C:"));
     if (!args.empty()) args.erase(args.begin());
     std::string out;
-    bcdstandin::RunWithStoreFile(store_path, 'C', args, out);
-    return out;
+    const int code = bcdstandin::RunWithStoreFile(store_path, 'C', args, out);
+    return mv::CommandResult{out, code};
   }
+  Text Bcdedit(const Text& line) { return BcdeditRun(line).output; }
 
   // attrib [+|-][s|h|r|a]... path
   Text Attrib(const Text& line) {

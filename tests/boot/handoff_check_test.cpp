@@ -116,9 +116,10 @@ TEST_F(HandOffOnWindows, CarriedStandInsAreRefusedAndNothingRestarts) {
   EXPECT_EQ(fake.Dialogs().size(), 1u) << "one box for the refusal, no restart question";
 }
 
-// The real files carried, but a stand-in left on disk where the hand-off uses
-// it (it could not be replaced): still refused, naming only that file.
-TEST_F(HandOffOnWindows, AStandInOnDiskIsRefusedEvenWithTheRealFileCarried) {
+// The real tool carried, but a stand-in left on disk where the hand-off runs
+// it (it could not be replaced): still refused, naming only that file. A
+// stand-in RAM-disk image on disk is replaced by the real one carried.
+TEST_F(HandOffOnWindows, AStandInToolOnDiskIsRefusedAStandInImageReplaced) {
   mv::SetPayloadSource(&deployer);
   fake.PutFile(kTool, Carried(mv::kPayloadBcdedit));
   fake.PutFile(kSdi, "$SDI0001 RAM-disk image");
@@ -129,8 +130,9 @@ TEST_F(HandOffOnWindows, AStandInOnDiskIsRefusedEvenWithTheRealFileCarried) {
   fake.ClearDialogs();
   fake.PutFile(kTool, "MZ real tool");
   fake.PutFile(kSdi, Carried(mv::kPayloadBootSdi));
-  EXPECT_FALSE(mv::PrepareBootEntries());
-  ExpectRefused("boot.sdi", before);
+  EXPECT_TRUE(mv::PrepareBootEntries());
+  EXPECT_TRUE(fake.Dialogs().empty());
+  EXPECT_EQ(fake.FileText(kSdi), "$SDI0001 RAM-disk image");
 }
 
 // A deployer's build on Windows: the hand-off goes ahead and the restart follows.

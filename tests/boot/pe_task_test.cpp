@@ -146,7 +146,7 @@ TEST_F(PeTask, MarkersHiddenWhereAttribTakesOneFlag) {
   EXPECT_EQ(Attributes("C:\\" + TextDigest("DirE:\\win.gho")), mv::kAttrSystem | mv::kAttrHidden);
 }
 
-TEST_F(PeTask, ListingInAnotherLanguageGivesAnEmptyBootId) {
+TEST_F(PeTask, ListingInAnotherLanguageGivesTheRunningSystem) {
   fake.OnCommand("bcdedit.exe", [](const Text&) {
     return Text("\r\nWindows 启动管理器\r\n--------------------\r\n标识符                  {bootmgr}\r\n"
                 "device                  partition=C:\r\n\r\nWindows 启动加载器\r\n-------------------\r\n"
@@ -154,7 +154,7 @@ TEST_F(PeTask, ListingInAnotherLanguageGivesAnEmptyBootId) {
                 "路径                    \\Windows\\system32\\winload.exe\r\n");
   });
   mv::WritePeTask(3, "E:\\x.Esd", "1");
-  EXPECT_EQ(Key("BootID"), "");
+  EXPECT_EQ(Key("BootID"), "{current}");
   EXPECT_EQ(Key("task"), "3");
   EXPECT_EQ(Key("FilePtah"), "\\x.Esd");
   EXPECT_EQ(KeyOrder(), Head({"TaskFile", "Index", "File", "FilePtah", "PartitionNumber"}));

@@ -45,6 +45,9 @@ class WineHandoff : public ::testing::Test {
                           tools + "bcdstore.txt", tools + "bcdedit.exe"})
       p.RemoveFile(f);
     ASSERT_TRUE(mv::WritePayloadFile(mv::kPayloadBcdedit)) << "the carried bcdedit";
+    // The PE in place: the entries are made only for one that is there.
+    p.CreateFolder(drive + "WinPE");
+    ASSERT_TRUE(p.WriteWholeFile(drive + "WinPE\\boot.wim", {mv::Bytes{'M', 'S', 'W', 'I', 'M'}}));
     mv::SetSystemPartitionNumberSource([] { return Text("0:1"); });
   }
   void TearDown() override { mv::SetSystemPartitionNumberSource(nullptr); }

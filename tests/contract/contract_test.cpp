@@ -572,6 +572,22 @@ TEST_F(Contract, CriticalErrorBoxesCanBeTurnedOffAndBack) {
   EXPECT_EQ(after, before);
 }
 
+TEST_F(Contract, RunHiddenCodeGivesTheExitCode) {
+  const CommandResult hello = p_->RunHiddenCode("echo hello");
+  EXPECT_EQ(hello.output, "hello\r\n");
+  EXPECT_EQ(hello.exit_code, 0);
+  EXPECT_EQ(p_->RunHiddenCode("exit 3").exit_code, 3);
+  EXPECT_EQ(p_->RunHiddenCode("exit 4", true).exit_code, 4) << "the real system directory changes no code";
+  EXPECT_NE(p_->RunHiddenCode(dir_ + "no-such-tool.exe /x").exit_code, 0) << "a tool that is not there";
+}
+
+// The machine the tests run on: an x86-64 processor, and a user with an
+// administrator's rights (Wine's user is one).
+TEST_F(Contract, MachineFactsOfTheTestMachine) {
+  EXPECT_TRUE(p_->ProcessorHasLongMode());
+  EXPECT_TRUE(p_->IsAdministrator());
+}
+
 TEST_F(Contract, FetchUrlGivesTheBodyOrNothing) {
   EXPECT_TRUE(p_->FetchUrl("http://127.0.0.1:1/net_available/available.txt").empty()) << "nobody listens";
   const Text base = env_->HttpBase();

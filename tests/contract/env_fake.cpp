@@ -1,4 +1,6 @@
 // The contract environment of the fake platform.
+#include <cstdlib>
+
 #include "platform/command_line.h"
 #include "platform/fake/fake_platform.h"
 #include "tests/contract/contract_env.h"
@@ -41,6 +43,9 @@ class FakeEnv : public Env {
     fake_.OnCommand("echo", Echo);
     fake_.PutFile(ArgvEchoProgram(), "MZ");
     fake_.OnCommand("argv echo", [this](const Text& line) { return ArgvEcho(fake_, line); });
+    fake_.OnCommandWithCode("exit", [](const Text& line) {
+      return CommandResult{Text(), std::atoi(line.substr(line.find(' ') + 1).c_str())};
+    });
     fake_.SetUrlText(HttpBase() + "/net_available/available.txt", "正常");
     fake_.SetUrl(HttpBase() + "/limit.bin", Bytes(kFetchLimitBytes, 'x'));
     fake_.SetUrl(HttpBase() + "/over-limit.bin", Bytes(kFetchLimitBytes + 1, 'x'));

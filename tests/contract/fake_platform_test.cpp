@@ -91,6 +91,28 @@ TEST(FakePlatform, CommandsGoToTheirHandlersAndAreRecorded) {
                                "attribx", "C:\\bin\\attrib.exe x"}));
 }
 
+// A 32-bit program on 64-bit Windows: the system directory it names is the
+// WOW64 one, which lacks the 64-bit-only tools, unless it asks for the real one.
+TEST(FakePlatform, Wow64ProgramReachesTheRealSystemDirectoryOnlyWhenAsked) {
+  FakePlatform fake;
+  const Text tool = "C:\\WINDOWS\\system32\\bcdedit.exe";
+  fake.PutFile(tool, "MZ");
+  fake.OnCommandWithCode("bcdedit", [](const Text&) { return CommandResult{"listed", 0}; });
+  EXPECT_EQ(fake.RunHiddenCode(tool).exit_code, 0) << "a 64-bit program sees it";
+  fake.SetWow64Program(true);
+  EXPECT_TRUE(fake.HasWow64Directory());
+  EXPECT_FALSE(fake.FileExists(tool));
+  EXPECT_TRUE(fake.FileExists("C:\\WINDOWS\\Sysnative\\bcdedit.exe"));
+  void* cookie = fake.DisableFsRedirection();
+  EXPECT_TRUE(fake.FileExists(tool));
+  fake.RevertFsRedirection(cookie);
+  EXPECT_EQ(fake.RunHiddenCode(tool + " /enum").exit_code, 9009);
+  const CommandResult real = fake.RunHiddenCode(tool + " /enum", true);
+  EXPECT_EQ(real.exit_code, 0);
+  EXPECT_EQ(real.output, "listed");
+  EXPECT_EQ(fake.FsRedirectionDepth(), 0);
+}
+
 TEST(FakePlatform, DrivesCanFailTheirFreeSpaceQueryOrVanish) {
   FakePlatform fake;
   fake.AddDrive('D', kDriveFixed, -1);

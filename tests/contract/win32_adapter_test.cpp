@@ -141,6 +141,23 @@ TEST(Win32Adapter, MachineFactsOfThePrefix) {
   p.RevertFsRedirection(cookie);
 }
 
+// A 32-bit program on 64-bit Windows reaches the real system directory (where
+// the 64-bit-only tools lie) only when it asks for it; its own "system32" is
+// SysWOW64.
+TEST(Win32Adapter, TheRealSystemDirectoryIsReachedWhenAskedFor) {
+  Win32Platform p;
+  const Text marker = p.SystemDirectory() + "\\mv_real_directory.txt";
+  void* cookie = p.DisableFsRedirection();
+  ASSERT_TRUE(p.WriteWholeFile(marker, {Bytes{'x'}}));
+  p.RevertFsRedirection(cookie);
+  const Text ask = "if exist %windir%\\system32\\mv_real_directory.txt (echo real) else (echo wow64)";
+  EXPECT_EQ(p.RunHiddenCode(ask, true).output, "real\r\n");
+  EXPECT_EQ(p.RunHiddenCode(ask).output, sizeof(void*) == 4 ? "wow64\r\n" : "real\r\n");
+  cookie = p.DisableFsRedirection();
+  p.RemoveFile(marker);
+  p.RevertFsRedirection(cookie);
+}
+
 TEST(Win32Adapter, LibrariesLoadFromTheirFolder) {
   Win32Platform p;
   Handle lib = p.LoadLibraryFrom(p.SystemDirectory(), "version.dll");

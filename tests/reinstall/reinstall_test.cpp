@@ -391,6 +391,10 @@ TEST_F(PePrepareTest, PePageFollowsTheCommandInterpreterVersion) {
   EXPECT_EQ(PePageAddress(), service::PePageUrl(false));
   fake.SetFileVersion("C:\\Windows\\System32\\cmd.exe", "10.0.19041.1");
   EXPECT_EQ(PePageAddress(), service::PePageUrl(true));
+  // A 32-bit Windows 7 on a processor without long mode cannot start a 64-bit PE.
+  fake.SetFileVersion("C:\\Windows\\System32\\cmd.exe", "6.1.7601.17514");
+  fake.SetProcessorHasLongMode(false);
+  EXPECT_EQ(PePageAddress(), service::PePageUrl(false));
 
   const PeLinks pe = ParsePePage("x http://h/p.wim&filename=p.wim&md5=AB&");
   EXPECT_EQ(pe.url, "http://h/p.wim");

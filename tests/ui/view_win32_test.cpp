@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "boot/boot_names.h"
+#include "readiness/readiness_names.h"
 #include "ui/main_names.h"
 #include "ui/model.h"
 #include "ui/win32/about.h"
@@ -73,7 +74,8 @@ std::vector<std::string> AllNames() {
                                     n::kRestartNotice,     n::kDetectStatusLabel, n::kDetectProgressBar,
                                     n::kDataBackupBar2,   n::kDataBackupCancel, n::kRefreshButton,
                                     n::kForumButton,       n::kHelpButton,       n::kDetectAgainButton,
-                                    n::kDetectProceedButton, n::kDataFolderLabel, n::kSearchBackupsButton};
+                                    n::kDetectProceedButton, n::kDataFolderLabel, n::kSearchBackupsButton,
+                                    n::kReadinessButton};
   for (const char* s : n::kHardwareLabels) names.push_back(s);
   for (const char* s : n::kDataItems) names.push_back(s);
   for (const char* s : n::kSoftwareMenu) names.push_back(s);

@@ -5,6 +5,7 @@
 
 #include "boot/boot_names.h"
 #include "download/progress_names.h"
+#include "readiness/readiness_names.h"
 #include "ui/main_names.h"
 #include "ui/win32/elements.h"
 #include "ui/win32/paint.h"
@@ -160,6 +161,17 @@ void LayOutMainWindow(MainWindow& window, WindowModel& model) {
               n::kStepEnvironment);
   b.AddButton(n::kRefreshButton, RECT{370, 502, 470, 532}, "刷新环境", S::kPlain, "plain", wizard,
               n::kStepEnvironment);
+  // The readiness check: its button beside the survey's, its lines over the
+  // survey's lines while shown (a survey hides them again).
+  b.AddButton(n::kReadinessButton, RECT{480, 502, 580, 532}, "安装前检查", S::kPlain, "plain", wizard,
+              n::kStepEnvironment);
+  const bool checks_fresh = b.Fresh(n::kReadinessList);
+  auto checks = std::make_unique<ListView>(
+      RECT{60, 176, W - 60, 440},
+      std::vector<ListView::Column>{{Wide("检查项目"), 130}, {Wide("结果"), 80}, {Wide("说明"), 0}});
+  checks->SetModel(&model);
+  window.Add(n::kReadinessList, std::move(checks), wizard, n::kStepEnvironment);
+  if (checks_fresh) model.SetVisible(n::kReadinessList, false);
 
   // Step 1: data-backup choice.
   b.AddLabel(n::kStepTitleLabel, RECT{150, 182, W - 150, 214}, L::kTitle, kTextDark, DT_LEFT, wizard,

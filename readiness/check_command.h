@@ -1,0 +1,19 @@
+// "MV_OSR.exe /check": the readiness check from the command line, without
+// the window. It fixes the work directory as the start-up does, runs the
+// partition listing the check needs and the check itself, and writes the
+// lines into the run log and into "MV_OSR_check.txt" beside it. Nothing is
+// changed on the machine beyond the work directory's own files (the log, the
+// report, the tools the check runs); nothing restarts.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace mv {
+
+extern const char kCheckReportName[];  // "MV_OSR_check.txt"
+
+// The check for a cloud install; the exit code: 0 when every line passed,
+// 1 otherwise (also when no drive can hold the work directory).
+int RunCheckCommand();
+
+}  // namespace mv
