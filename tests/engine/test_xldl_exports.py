@@ -34,10 +34,13 @@ def source_match(path, pattern, what):
 
 def binding_names(engine_cpp):
     """(library name, export names in the order of EngineApi) from the source."""
-    text, m = source_match(engine_cpp, r"kEngineExports\[(\d+)\]\s*=\s*\{(.*?)\};", "kEngineExports table")
+    text, m = source_match(engine_cpp, r"kEngineExports\[(\w+)\]\s*=\s*\{(.*?)\};", "kEngineExports table")
     names = re.findall(r'"([^"]*)"', m.group(2))
-    if len(names) != int(m.group(1)):
-        raise ValueError("kEngineExports declares %s names, lists %d" % (m.group(1), len(names)))
+    count = m.group(1)
+    if not count.isdigit():  # the count is a constant of the header
+        count = source_match(ARGS["engine_h"], r"\b%s\s*=\s*(\d+)" % re.escape(count), count)[1].group(1)
+    if len(names) != int(count):
+        raise ValueError("kEngineExports declares %s names, lists %d" % (count, len(names)))
     lib = re.search(r'kEngineLibrary\[\]\s*=\s*"([^"]+)"', text)
     if not lib:
         raise ValueError("no kEngineLibrary in %s" % engine_cpp)
