@@ -117,6 +117,13 @@ bool PumpUntil(F done, DWORD ms = 10000) {
   return true;
 }
 
+// What the list shows, for a failure's message.
+std::string ListedNames(const BrowserElement& b) {
+  std::string out = b.ListStatus();
+  for (const PageLink& l : b.ListedLinks()) out += " [" + l.name + " " + l.url + "]";
+  return out;
+}
+
 // A window that paints the browser elements it holds, off screen as the main
 // window does, and can leave them out (their page is not shown).
 struct Host {
@@ -388,7 +395,8 @@ TEST_F(Browsers, TheMainWindowCarriesTheCataloguePane) {
   ASSERT_TRUE(window.Create(GetModuleHandleW(nullptr), true));
   model_->SetUrl(names::kCatalogueBrowser, server_->base() + "/sys_img/gpt.html");
   auto* browser = static_cast<BrowserElement*>(window.Find(names::kCatalogueBrowser));
-  ASSERT_TRUE(PumpUntil([&] { return browser->ListedLinks().size() == 2; })) << browser->ListStatus();
+  // A loaded machine may take long over the first fetch of the process.
+  ASSERT_TRUE(PumpUntil([&] { return browser->ListedLinks().size() == 2; }, 30000)) << ListedNames(*browser);
   HWND pane = BrowserPaneWindow(names::kCatalogueBrowser);
   ASSERT_EQ(pane, browser->pane());
   EXPECT_EQ(GetParent(pane), window.hwnd());
