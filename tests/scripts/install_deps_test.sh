@@ -147,6 +147,17 @@ run emulator_still_old MV_WITH_EMULATOR=1 FAKE_QEMU=7.2.22 FAKE_QEMU_AFTER=7.2.2
 expect_rc 1
 expect_out "still older than 8.0: qemu-i386 version 7.2.22"
 
+# Where the smoke test would run by itself, a backports suite the mirror does
+# not carry only warns: the rest of the tests go on, the smoke test skips.
+run emulator_unreachable MV_RUNS_32BIT=false FAKE_QEMU=7.2.22 FAKE_QEMU_AFTER=7.2.22 FAKE_INSTALL=unknown FAKE_PINNED=unknown
+expect_rc 0
+grep -q -- "-t bookworm-backports qemu-user" <<<"$apt" || fail "no attempt at the backports: $apt"
+expect_out "warning: no qemu-i386 8.0 or later"
+# Asked for by hand, the same failure is an error.
+run emulator_unreachable_asked MV_WITH_EMULATOR=1 FAKE_QEMU=7.2.22 FAKE_QEMU_AFTER=7.2.22 FAKE_INSTALL=unknown FAKE_PINNED=unknown
+expect_rc 1
+expect_out "could not install the packages: .*qemu-user"
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
   exit 1
