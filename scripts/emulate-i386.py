@@ -12,21 +12,21 @@ as outside); the command has a loopback of its own, so servers it starts on
 fixed ports (the demo service host) meet no other checkout's. Inside,
 MV_EMULATED_I386=1 is set.
 
-Exits 77 (the test runner's skip code) when this cannot be had: qemu-i386 or
-the 32-bit Wine preloader missing (scripts/install-deps.sh installs both), not
-root, or a kernel that refuses the namespaces or a private binfmt_misc (before
-Linux 6.7). Without the preloader Wine probes the 32-bit address space one
-mapping at a time, which under the emulator takes about two minutes for every
-program start; with it a start takes under a second.
-
-A limit of the emulator (qemu 7.2): one descriptor table serves all threads of
-a process, so a 32-bit Wine thread that takes a signal after another thread
-started reloads that thread's %fs and dies ("qemu: uncaught target signal
-11"). Single-threaded programs and start-ups run; multi-threaded network work
-does not get far.
+Exits 77 (the test runner's skip code) only when the emulator cannot be had
+here: qemu-i386 or the 32-bit Wine preloader missing (scripts/install-deps.sh
+installs both), not root, or a kernel that refuses the namespaces or a private
+binfmt_misc (before Linux 6.7). An emulator older than qemu 8.0 is an error:
+there one descriptor table serves all threads of a process, so a 32-bit Wine
+thread that takes a signal after another thread started loads that thread's
+%fs and dies ("qemu: uncaught target signal 11"); 8.0 gives every thread a
+table of its own (MV_WITH_EMULATOR=1 scripts/install-deps.sh installs a newer
+one from Debian's backports). Without the preloader Wine probes the 32-bit
+address space one mapping at a time, which under the emulator takes about two
+minutes for every program start; with it a start takes under a second.
 """
 import ctypes
 import os
+import re
 import resource
 import signal
 import subprocess
@@ -35,6 +35,8 @@ import sys
 QEMU = os.environ.get("MV_QEMU_I386", "/usr/bin/qemu-i386")
 PRELOADER = "/usr/lib/wine/wine-preloader"
 SKIPPED = 77
+# The first version whose threads each have a descriptor table of their own.
+FIRST_GOOD = (8, 0)
 CLONE_NEWNS, CLONE_NEWUSER, CLONE_NEWNET = 0x00020000, 0x10000000, 0x40000000
 MS_REC, MS_PRIVATE = 0x4000, 0x40000
 BINFMT = "/proc/sys/fs/binfmt_misc"
@@ -46,6 +48,17 @@ MASK = r"\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xf
 
 def say(text):
     print("emulate-i386: " + text, file=sys.stderr, flush=True)
+
+
+def emulator_version():
+    """(major, minor) of the emulator, None when it does not say."""
+    try:
+        out = subprocess.run([QEMU, "--version"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                             timeout=30).stdout.decode("utf-8", "replace")
+    except (OSError, subprocess.TimeoutExpired):
+        return None
+    m = re.search(r"version (\d+)\.(\d+)", out)
+    return (int(m.group(1)), int(m.group(2))) if m else None
 
 
 def set_up_inside(libc):
@@ -68,6 +81,12 @@ def main(argv):
         if not os.access(need, os.X_OK):
             say("%s is missing (scripts/install-deps.sh installs it)" % need)
             return SKIPPED
+    version = emulator_version()
+    if version is None or version < FIRST_GOOD:
+        say("%s is %s, older than %d.%d: its threads share one descriptor table and 32-bit Wine dies at its "
+            "first signal (MV_WITH_EMULATOR=1 scripts/install-deps.sh installs a newer one)" % (
+                QEMU, "%d.%d" % version if version else "of no known version", *FIRST_GOOD))
+        return 1
     if os.geteuid() != 0:
         say("needs root (the user namespace maps every user to itself)")
         return SKIPPED

@@ -16,6 +16,10 @@ cat >"$bin/apt-get" <<'SH'
 #!/usr/bin/env bash
 echo "$*" >>"$FAKE_DIR/apt.log"
 case " $* " in
+  *" indextargets "*) echo "http://mirror/debian/"; exit 0 ;;
+  *" install "*qemu-user*) echo "${FAKE_QEMU_AFTER:-10.0.2}" >"$FAKE_DIR/qemu-version" ;;
+esac
+case " $* " in
   *" update "*)
     n=$(cat "$FAKE_DIR/updates" 2>/dev/null || echo 0); n=$((n + 1)); echo $n >"$FAKE_DIR/updates"
     if [ "$n" -le "${FAKE_UPDATE_FAILS:-0}" ]; then
@@ -54,6 +58,12 @@ echo "$*" >>"$FAKE_DIR/dpkg.log"
 exit 0
 SH
 printf '#!/bin/sh\necho "${FAKE_UID:-0}"\n' >"$bin/id"
+# qemu-i386: the version in FAKE_QEMU, or the one the fake install left.
+cat >"$bin/qemu-i386" <<'SH'
+#!/bin/sh
+v=$(cat "$FAKE_DIR/qemu-version" 2>/dev/null || echo "${FAKE_QEMU:-10.0.2}")
+echo "qemu-i386 version $v (Debian)"
+SH
 printf '#!/bin/sh\necho C.utf8; echo zh_CN.utf8\n' >"$bin/locale"
 chmod +x "$bin"/*
 printf 'ID=debian\nVERSION_CODENAME=bookworm\n' >"$tmp/os-release"
@@ -65,9 +75,10 @@ fail() { echo "FAIL [$case_name]: $*"; failures=$((failures + 1)); }
 run() {
   case_name=$1; shift
   export FAKE_DIR=$tmp/$case_name
-  mkdir -p "$FAKE_DIR"
+  mkdir -p "$FAKE_DIR/sources"
   : >"$FAKE_DIR/apt.log"
   out=$(env "$@" PATH="$bin:$PATH" MV_APT_RETRY_PAUSE=0 MV_OS_RELEASE_FILE="$tmp/os-release" \
+        MV_APT_SOURCES_DIR="$FAKE_DIR/sources" \
         bash "$script" 2>&1)
   rc=$?
   apt=$(cat "$FAKE_DIR/apt.log")
@@ -122,6 +133,30 @@ run not_root FAKE_MISSING="wimtools" FAKE_UID=1000
 expect_rc 1
 [ -z "$apt" ] || fail "apt-get ran without root: $apt"
 expect_out "missing packages: wimtools"
+
+# An emulator too old for threaded 32-bit Wine: the release's backports suite
+# is added from the mirror already in use and qemu-user comes from it.
+run emulator_backports MV_WITH_EMULATOR=1 FAKE_QEMU=7.2.22
+expect_rc 0
+grep -q -- "install .*-t bookworm-backports qemu-user" <<<"$apt" || fail "qemu-user not from the backports: $apt"
+grep -qx "deb \[.*\] http://mirror/debian/ bookworm-backports main" "$FAKE_DIR/sources/mv-bookworm-backports.list" ||
+  fail "no backports source from the mirror in use: $(cat "$FAKE_DIR/sources/"* 2>&1)"
+
+# Still too old after the install: an error, not a quiet pass.
+run emulator_still_old MV_WITH_EMULATOR=1 FAKE_QEMU=7.2.22 FAKE_QEMU_AFTER=7.2.22
+expect_rc 1
+expect_out "still older than 8.0: qemu-i386 version 7.2.22"
+
+# Where the smoke test would run by itself, a backports suite the mirror does
+# not carry only warns: the rest of the tests go on, the smoke test skips.
+run emulator_unreachable MV_RUNS_32BIT=false FAKE_QEMU=7.2.22 FAKE_QEMU_AFTER=7.2.22 FAKE_INSTALL=unknown FAKE_PINNED=unknown
+expect_rc 0
+grep -q -- "-t bookworm-backports qemu-user" <<<"$apt" || fail "no attempt at the backports: $apt"
+expect_out "warning: no qemu-i386 8.0 or later"
+# Asked for by hand, the same failure is an error.
+run emulator_unreachable_asked MV_WITH_EMULATOR=1 FAKE_QEMU=7.2.22 FAKE_QEMU_AFTER=7.2.22 FAKE_INSTALL=unknown FAKE_PINNED=unknown
+expect_rc 1
+expect_out "could not install the packages: .*qemu-user"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
