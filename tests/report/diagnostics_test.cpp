@@ -12,6 +12,8 @@
 #include "detect/partition_listing.h"
 #include "report/diagnostics.h"
 #include "report/report_command.h"
+#include "ui/main_names.h"
+#include "ui/model.h"
 
 namespace mv {
 namespace {
@@ -29,6 +31,11 @@ class Diagnostics : public boottest::BootMachine {
     for (int i = 1; i <= 600; ++i) log += "2019年8月19日     line " + std::to_string(i) + "\r\n";
     log += "2019年8月19日     备份失败：" + SpecialFolder(1) + "私人日记.txt\r\n";
     fake.PutFile("D:\\MV_OSR\\MV_OSR.log", log);
+  }
+  void TearDown() override {
+    ui::ClearHandlers();
+    for (const char* label : names::kHardwareLabels) ui::MainModel().SetText(label, "");
+    BootMachine::TearDown();
   }
   const ReportSection& Section(const std::vector<ReportSection>& all, const Text& start) {
     for (const ReportSection& s : all)
@@ -116,6 +123,21 @@ TEST_F(Diagnostics, ReportCommandWritesTheFileAndNothingElse) {
   EXPECT_EQ(text.compare(0, 3, "\xEF\xBB\xBF"), 0);
   EXPECT_NE(text.find("==== \xE8\xBF\x90\xE8\xA1\x8C"), std::string::npos) << "the log's section, in UTF-8";
   EXPECT_EQ(RunReportCommand("G:\\nowhere\\x.txt"), kExitReportFailed);
+}
+
+// The title menu's item: the window's survey lines, the file on the desktop,
+// a box that says where.
+TEST_F(Diagnostics, TheMenuItemSavesOnTheDesktopAndSaysWhere) {
+  ui::MainModel().SetText(names::kHardwareLabels[0], "电脑型号：演示 台式机电脑");
+  InstallReportMenuItem();
+  ASSERT_TRUE(ui::Fire(names::kMenuReportItem, "click"));
+  const Text path = DefaultReportPath();
+  EXPECT_EQ(path.compare(0, SpecialFolder(0).size(), SpecialFolder(0)), 0) << path;
+  const std::string text = fake.FileText(path);
+  EXPECT_NE(text.find("\xE7\x94\xB5\xE8\x84\x91\xE5\x9E\x8B\xE5\x8F\xB7"), std::string::npos)
+      << "the window's first survey line, in UTF-8";
+  ASSERT_EQ(fake.Dialogs().size(), 1u);
+  EXPECT_NE(fake.Dialogs()[0].text.find(path), Text::npos);
 }
 
 }  // namespace
