@@ -13,8 +13,10 @@
 //   the program then behaves as if it did not carry, as a build without a
 //   deployer's files nor the project's stand-ins for them.
 //
-// The command line: no argument opens the window; "/check" runs the readiness
-// check without it (core/command_line.h).
+// The command line (core/command_line.h): no argument opens the window;
+// "/check" and "/report" run without it; "/install", "/backup-system" and
+// "/restore" run their job in the window, unattended (cli/unattended.h).
+// Their lines go to the console they were started from.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -25,10 +27,16 @@
 #include "backup/data_backup.h"
 #include "backup/requests.h"
 #include "backup/wim_info.h"
+#include "cli/commands.h"
+#include "cli/console_win32.h"
+#include "cli/unattended.h"
 #include "core/command_line.h"
+#include "core/console.h"
 #include "core/payload.h"
 #include "readiness/check_command.h"
 #include "readiness/readiness_view.h"
+#include "report/report_command.h"
+#include "version.h"
 #include "download/pe_prepare.h"
 #include "download/tasks.h"
 #include "ui/image_choice.h"
@@ -160,6 +168,12 @@ std::vector<mv::Text> Arguments() {
 }
 #endif
 
+// The build, for the diagnostics file.
+mv::Text BuildText() {
+  return mv::Text("文件版本 ") + MV_VERSION_TEXT + (sizeof(void*) == 8 ? "，64 位" : "，32 位") + "，GCC " +
+         __VERSION__ + "，编译于 " + __DATE__ + " " + __TIME__;
+}
+
 void RunStartUp(mv::ui::win32::MainWindow& window) {
 #if defined(MV_HAVE_WIN32_PLATFORM)
   mv::StartUp(reinterpret_cast<mv::WindowRef>(window.hwnd()));
@@ -173,6 +187,8 @@ void RunStartUp(mv::ui::win32::MainWindow& window) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  mv::ProgramCommand command;
+  bool unattended = false;
 #if defined(MV_HAVE_WIN32_PLATFORM)
   // Libraries only from the system directory and the program's folder.
   mv::RestrictLibrarySearch();
@@ -180,12 +196,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   mv::SetPlatform(&platform);
   static PayloadWithout payload;
   HideCarriedFiles(payload);
-  const mv::ProgramCommand command = mv::ParseProgramArguments(Arguments());
-  if (command.mode == mv::ProgramCommand::kCheck) return mv::RunCheckCommand();
-  if (command.mode == mv::ProgramCommand::kUnknown) {
-    platform.ShowMessageBox("无法识别的命令行参数：" + command.argument + "\r\n\r\n" + mv::kProgramUsage, mv::kMbIconError,
-                            "错误", 0);
-    return 2;
+  command = mv::ParseProgramArguments(Arguments());
+  unattended = command.mode != mv::ProgramCommand::kWindow;
+  mv::SetReportBuild(BuildText());
+  if (unattended) {
+    const auto console = mv::OpenConsoleWriter();
+    mv::SetConsoleWriter(console);
+    const int code = mv::RunCommandWithoutWindow(command, static_cast<bool>(console));
+    if (code >= 0) return code;
   }
   mv::InstallBackupPage();
   // The readiness check's button on the environment step, and its gate in
@@ -201,6 +219,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // engine's links, before the window exists.
   mv::ui::InstallMainWindowLogic();
   ConnectParts();
+#if defined(MV_HAVE_WIN32_PLATFORM)
+  mv::InstallReportMenuItem();
+  // An unattended job: its answers instead of the boxes, its restart and exit code.
+  if (unattended) mv::PrepareUnattendedJob(command);
+#endif
 
   // GDI+ once for the process, before any shadow is painted.
   mv::ui::win32::StartGdiplus();
@@ -216,9 +239,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   });
   const UINT close_after = CloseAfterMs();
   window.OnCloseRequest([] { return mv::ui::ConfirmExit(); });
-  window.OnCreated([&window, close_after] {
+  window.OnCreated([&window, close_after, unattended] {
     mv::dl::SetMessageOwner(reinterpret_cast<mv::WindowRef>(window.hwnd()));
     mv::SetBackupOwner(reinterpret_cast<mv::WindowRef>(window.hwnd()));
+#if defined(MV_HAVE_WIN32_PLATFORM)
+    if (unattended) {
+      if (close_after) window.CloseAfter(close_after);
+      // The check, the start-up, the survey and the job (the rest runs from timers).
+      mv::RunUnattendedJob(reinterpret_cast<mv::WindowRef>(window.hwnd()));
+      return;
+    }
+#endif
     RunStartUp(window);
     ShowStartPage();
     if (close_after) window.CloseAfter(close_after);
@@ -234,5 +265,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
+#if defined(MV_HAVE_WIN32_PLATFORM)
+  if (unattended) return mv::UnattendedExitCode();
+#endif
   return 0;
 }

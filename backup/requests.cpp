@@ -12,6 +12,11 @@
 
 namespace mv {
 
+const char kBackupQuestionStart[] = "是否对当前系统进行备份，此操作会重启电脑并自动备份。请注意保存资料！！！\r\n";
+const char kRestoreQuestionStart[] =
+    "是否对当前系统进行还原，此操作会重启电脑并自动还原。会格式化掉系统盘，请注意保存资料！！！\r\n";
+const char kRestoreImageQuestionStart[] = "请再次确认您选择镜像文件： ";
+
 namespace {
 
 BackupLinks& LinkStore() {
@@ -81,7 +86,7 @@ void RequestSystemBackup() {
       name.empty()) {
     return;
   }
-  if (!AskYes("是否对当前系统进行备份，此操作会重启电脑并自动备份。请注意保存资料！！！\r\n备份名称：" + name, "提示")) {
+  if (!AskYes(kBackupQuestionStart + Text("备份名称：") + name, "提示")) {
     return;
   }
   const Text file = BackupFilePath(plat().Now());
@@ -108,13 +113,13 @@ void RequestRestore() {
     plat().ShowMessageBox("程序无法继续，请您选择需要还原的还原点", kMbOk | kMbIconError, "错误：", BackupOwner());
     return;
   }
-  if (!AskYes("是否对当前系统进行还原，此操作会重启电脑并自动还原。会格式化掉系统盘，请注意保存资料！！！\r\n还原点名称：" +
-                  path,
-              "提示")) {
-    return;
-  }
+  RestoreImage(path);
+}
+
+void RestoreImage(const Text& path) {
+  if (!AskYes(kRestoreQuestionStart + Text("还原点名称：") + path, "提示")) return;
   RestorePointPath() = path;
-  if (!AskYes("请再次确认您选择镜像文件： " + path, "确认还原镜像文件：")) return;
+  if (!AskYes(kRestoreImageQuestionStart + path, "确认还原镜像文件：")) return;
   if (PeTaskForImage(path) == kPeTaskGhost) {
     HandOff(kPeTaskGhost, RestorePointPath(), Text());
     return;

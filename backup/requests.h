@@ -43,6 +43,15 @@ Text BackupFilePath(const LocalTime& t);
 void RequestSystemBackup();
 void DeleteRestorePoint();
 void RequestRestore();
+// The restore of one image file (the restore button's request for its
+// selected row; the command line's for any image): the two confirmations,
+// the image index window for WIM/ESD, the restore task and the PE.
+void RestoreImage(const Text& path);
+
+// The beginnings of the requests' confirmations (the name or the path follows).
+extern const char kBackupQuestionStart[];        // "是否对当前系统进行备份，..."
+extern const char kRestoreQuestionStart[];       // "是否对当前系统进行还原，..."
+extern const char kRestoreImageQuestionStart[];  // "请再次确认您选择镜像文件： "
 
 // The path in column 1 of the restore-point list's selected row; false when
 // no row is selected.

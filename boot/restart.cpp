@@ -13,6 +13,11 @@ namespace mv {
 namespace {
 
 int g_seconds = 0;
+bool g_restart_requested = false;
+RestartPolicy g_policy = RestartPolicy::kCountdown;
+
+// What the status label says when the machine is left ready without a restart.
+constexpr char kReadyNoRestart[] = "所有设置已经就绪，重启后将自动安装系统\r\n按设置不自动重启";
 
 ui::WindowModel& M() { return ui::MainModel(); }
 
@@ -56,7 +61,14 @@ void RestartLater() {
 
 }  // namespace
 
-void Restart() { plat().Restart(); }
+void Restart() {
+  g_restart_requested = true;
+  plat().Restart();
+}
+
+bool RestartRequested() { return g_restart_requested; }
+
+void SetRestartPolicy(RestartPolicy policy) { g_policy = policy; }
 
 // After a refused hand-off the machine must not restart: nothing points at
 // the PE, and a restart would only pretend the install was set going.
@@ -75,6 +87,18 @@ void StartRestartCountdown() {
   M().SetRole(names::kNextButton, names::kRoleRestartNow);
   SetImages(names::kBackButton, names::kRestartLaterImages);
   M().SetRole(names::kBackButton, names::kRoleRestartLater);
+  if (g_policy == RestartPolicy::kAtOnce) {
+    Log("按设置立即重启");
+    ShowStatus("重启后自动启动PE系统\r\n所有过程自动完成，请勿进行任何操作");
+    dl::SetBusyFlag(0);
+    RestartAndEnd();
+  }
+  if (g_policy == RestartPolicy::kNever) {
+    Log("按设置不重启，PE启动项已就绪");
+    ShowStatus(kReadyNoRestart);
+    dl::SetBusyFlag(0);
+    return;
+  }
   M().SetVisible(names::kRestartStatusLabel, true);
   g_seconds = 99;
   M().SetTimer(names::kRestartTimer, 1000);
@@ -112,6 +136,15 @@ void OnBackButtonClick(const std::function<void()>& navigate) {
 
 void FinishRequestWithRestart() {
   if (RefusedHandOff()) return;
+  if (g_policy == RestartPolicy::kNever) {
+    Log("按设置不重启，PE启动项已就绪");
+    dl::SetBusyFlag(0);
+    return;
+  }
+  if (g_policy == RestartPolicy::kAtOnce) {
+    dl::SetBusyFlag(0);
+    RestartAndEnd();
+  }
   M().SetVisible(names::kRestartNotice, true);
   plat().ProcessPendingEvents();
   plat().Sleep(10000);
@@ -122,6 +155,8 @@ void FinishRequestWithRestart() {
 void ResetRestartState() {
   ResetHandOffRefusal();
   g_seconds = 0;
+  g_restart_requested = false;
+  g_policy = RestartPolicy::kCountdown;
   M().SetTimer(names::kRestartTimer, 0);
   M().SetVisible(names::kRestartStatusLabel, false);
   M().SetVisible(names::kRestartNotice, false);

@@ -15,6 +15,7 @@ struct Record {
   Mutex mu;
   JobKind kind = JobKind::kNone;
   JobState state = JobState::kIdle;
+  JobFailure failure = JobFailure::kNone;
   bool over = true;        // the job's end (or its cancel) has run
   JobHooks hooks;
   std::vector<Handle> workers;
@@ -69,6 +70,7 @@ bool BeginJob(JobKind kind, JobHooks hooks) {
     if (NotOver(r) || r.stopping || r.ending) return false;
     r.kind = kind;
     r.state = JobState::kDownloading;
+    r.failure = JobFailure::kNone;
     r.over = false;
     r.hooks = std::move(hooks);
     r.workers.clear();
@@ -123,11 +125,17 @@ bool MoveJobState(std::initializer_list<JobState> from, JobState to) {
   return false;
 }
 
-void FailJob() {
+void FailJob(JobFailure why) {
   LockGuard g(R().mu);
   if (R().state != JobState::kDownloading && R().state != JobState::kVerifying) return;
   R().state = JobState::kFailed;
+  R().failure = why;
   Wake();
+}
+
+JobFailure CurrentJobFailure() {
+  LockGuard g(R().mu);
+  return R().failure;
 }
 
 bool CancelJob() {
@@ -154,13 +162,14 @@ bool CancelJob() {
   return true;
 }
 
-void EndJob(JobState final_state) {
+void EndJob(JobState final_state, JobFailure why) {
   std::vector<Handle> workers;
   {
     LockGuard g(R().mu);
     workers.swap(R().workers);
     R().ended = 0;
     R().state = final_state;
+    if (final_state == JobState::kFailed && R().failure == JobFailure::kNone) R().failure = why;
     R().over = true;
     ui::MainModel().SetTimer(kJobTimer, 0);
   }
@@ -216,6 +225,11 @@ int AskAboutJob(const Text& text, uint32_t flags, const Text& caption, WindowRef
   return answer;
 }
 
+bool JobQuestionOpen() {
+  LockGuard g(R().mu);
+  return R().questions > 0;
+}
+
 void ResetJob() {
   std::vector<Handle> workers;
   {
@@ -230,6 +244,7 @@ void ResetJob() {
   LockGuard g(R().mu);
   R().kind = JobKind::kNone;
   R().state = JobState::kIdle;
+  R().failure = JobFailure::kNone;
   R().over = true;
   R().hooks = JobHooks();
   R().ended = 0;

@@ -33,6 +33,15 @@ enum class JobState {
   kDone,          // ended without a hand-off of its own (a data backup)
 };
 
+// Why a job failed: what went wrong for those who report on it (the
+// command line's exit code).
+enum class JobFailure {
+  kNone,
+  kDownload,      // a file could not be brought: download, copy, disk space
+  kVerification,  // a file did not match its digest
+  kHandOff,       // the task file or the boot entries could not be written
+};
+
 // The window-thread timer that a worker's end (or a failure) sets going.
 constexpr char kJobTimer[] = "时钟_任务检查";
 
@@ -69,9 +78,11 @@ bool JobHandingOff();
 // otherwise. Workers call it too.
 bool MoveJobState(std::initializer_list<JobState> from, JobState to);
 
-// A worker's failure (after it told the user): the job stops every other
-// worker and ends failed. Called on a worker or the window thread.
-void FailJob();
+// A worker's failure (after it told the user why): the job stops every
+// other worker and ends failed. Called on a worker or the window thread.
+void FailJob(JobFailure why);
+// Why the last job failed (kNone unless it did).
+JobFailure CurrentJobFailure();
 
 // THE cancel of every path (the download page's cancel, back on the
 // progress step, the data backup's cancel, the PE download's cancel, closing
@@ -83,7 +94,8 @@ bool CancelJob();
 
 // Ends the running job in a final state (kDone, kCountingDown, kFailed)
 // from the window thread once its own end has run; its workers have ended.
-void EndJob(JobState final_state);
+// A failure says why (a failure already recorded is kept).
+void EndJob(JobState final_state, JobFailure why = JobFailure::kNone);
 
 // The job timer's handler: once every worker has ended (or one failed), the
 // job's end runs here. Does nothing while a question about the job is open.
@@ -93,6 +105,8 @@ void JobTick();
 // open the job's end waits, so that the answer still finds the job as it
 // was. Returns the pressed button.
 int AskAboutJob(const Text& text, uint32_t flags, const Text& caption, WindowRef owner);
+// True while such a question is open.
+bool JobQuestionOpen();
 
 // Back to no job (tests).
 void ResetJob();

@@ -65,10 +65,19 @@ void CloseLog() {
 
 void SetShutDownHook(std::function<void()> hook) { ShutDownHook() = std::move(hook); }
 
+namespace {
+std::function<int()>& ShutDownExitCode() {
+  static std::function<int()> code;
+  return code;
+}
+}  // namespace
+
+void SetShutDownExitCode(std::function<int()> code) { ShutDownExitCode() = std::move(code); }
+
 void ShutDown() {
   if (ShutDownHook()) ShutDownHook()();
   Log("Main_END");
-  plat().EndProcess(0);
+  plat().EndProcess(ShutDownExitCode() ? ShutDownExitCode()() : 0);
   std::abort();  // not reached: the platform ends the process
 }
 

@@ -32,8 +32,10 @@ void CloseLog();
 
 // The orderly end of the program: runs the registered shut-down hook (the
 // download module's: stop and delete its tasks while busy, release the
-// engine), logs "Main_END" and ends the process with exit code 0.
+// engine), logs "Main_END" and ends the process with exit code 0, or with
+// the code the exit-code source gives (the command line's outcome).
 [[noreturn]] void ShutDown();
 void SetShutDownHook(std::function<void()> hook);
+void SetShutDownExitCode(std::function<int()> code);
 
 }  // namespace mv

@@ -102,6 +102,13 @@ bool EnsurePayloadFile(int id) {
   return SameAsCarried(*e, target) || (Write(*e) && SameAsCarried(*e, target));
 }
 
+bool PayloadFileInPlace(int id) {
+  const PayloadEntry* e = FindPayloadEntry(id);
+  if (!e) return false;
+  const Text target = PayloadTargetPath(*e);
+  return !target.empty() && SameAsCarried(*e, target);
+}
+
 void WriteToolFiles(int set, int /*unused*/) {
   if (set != 1) return;
   const Text& wd = WorkDir();

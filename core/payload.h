@@ -71,6 +71,10 @@ bool WritePayloadFile(int id);
 // in use say).
 bool EnsurePayloadFile(int id);
 
+// True when the entry's file on disk holds exactly the bytes the program
+// carries (nothing is written).
+bool PayloadFileInPlace(int id);
+
 // Writes the tool files of a set. Set 1 is the only one: it stores the bcdedit
 // and wimlib paths, brings the WIM tool and the download engine in line with
 // what the program carries (rewritten when they differ), makes the work

@@ -61,12 +61,15 @@ bool ParsePartitionListing(const Text& output, const Text& system_drive, Text& n
   return false;
 }
 
-Text RunPartitionTool() {
+Text RunPartitionTool(bool write_tool) {
   const PayloadEntry* tool = FindPayloadEntry(kPayloadQzDir);
   if (!tool) return Text();
   Text path = PayloadTargetPath(*tool);
   if (path.empty()) return Text();  // no work directory yet: nothing to run
-  WritePayloadFile(kPayloadQzDir);
+  if (write_tool)
+    WritePayloadFile(kPayloadQzDir);
+  else if (!PayloadFileInPlace(kPayloadQzDir))
+    return Text();
   return plat().RunProgram(path, {"-tavrin"});  // started directly, no command interpreter
 }
 

@@ -20,8 +20,9 @@ void ListPartitions();
 // The same in two halves, so that the tool can run on a worker thread while
 // the window thread goes on: RunPartitionTool writes the tool, runs it and
 // returns its output (it sets nothing); TakePartitionListing sets the two
-// values from that output.
-Text RunPartitionTool();
+// values from that output. Without write_tool the tool runs only when the
+// work directory holds it exactly as carried (nothing is written).
+Text RunPartitionTool(bool write_tool = true);
 void TakePartitionListing(const Text& output);
 
 // The parse of the tool's output on its own: true and the two values when a

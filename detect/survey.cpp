@@ -121,6 +121,42 @@ Text ModelLine(bool has_board, const Text& manufacturer, bool laptop) {
   return Text("电脑型号：") + (has_board ? manufacturer : Text("Unknown")) + (laptop ? " 笔记本电脑" : " 台式机电脑");
 }
 
+namespace {
+
+Text BoardLine(const std::vector<BoardRecord>& boards) {
+  return boards.empty() ? Text("主板：Unknown") : "主板：" + boards[0].product + " - " + boards[0].manufacturer;
+}
+
+Text FirmwareLine(bool legacy, const Text& disk_style) {
+  return Text(legacy ? "固件模式：BIOS + " : "固件模式：UEFI + ") + disk_style;
+}
+
+Text DisksLine(const std::function<void(const Text&)>& each) {
+  Text disks;
+  DiskRecord disk;
+  for (int n = 0; DiskModel(n, disk); ++n) {
+    disks += (n == 0 ? Text("硬盘：") : Text(" | ")) + TrimText(disk.model);
+    if (each) each(disks);
+  }
+  return disks.empty() ? Text("硬盘：获取失败") : disks;
+}
+
+}  // namespace
+
+std::vector<Text> SurveyLinesNow() {
+  const int battery = plat().BatteryFlag();
+  const bool laptop = !(battery == 128 || battery == 255);
+  const std::vector<BoardRecord> boards = BoardRecords();
+  return {ModelLine(!boards.empty(), boards.empty() ? Text() : boards[0].manufacturer, laptop),
+          "操作系统：" + ProductName(),
+          "系统盘符：" + WindowsDrive(),
+          FirmwareLine(FirmwareIsLegacy(), SystemDiskStyle()),
+          "处理器：" + TrimText(ProcessorName()),
+          BoardLine(boards),
+          MemoryLine(plat().TotalMemoryMb()),
+          DisksLine(nullptr)};
+}
+
 Text MemoryLine(uint64_t total_mb) {
   char number[32];
   std::snprintf(number, sizeof number, "%.1f", static_cast<double>(total_mb) / 1024.0);
@@ -144,7 +180,7 @@ void Survey() {
   Advance();
   // The disk-listing tool and the network probe wait on other programs:
   // they run meanwhile, and their answers are taken where they are needed.
-  Overlapped<Text> listing(RunPartitionTool);
+  Overlapped<Text> listing([] { return RunPartitionTool(); });
   Overlapped<bool> online(Online);
 
   // 2. Desktop or laptop, and the maker.
@@ -169,14 +205,10 @@ void Survey() {
   // 5. Firmware and disk style; the start mode for the PE.
   Status("正在检测固件模式.....");
   TakePartitionListing(listing.Take());
-  if (FirmwareIsLegacy()) {
-    Line(3, "固件模式：BIOS + " + SystemDiskStyle());
-    plat().IniWrite(ConfigIni(), "info", "StartMode", "0");
-  } else {
-    Line(3, "固件模式：UEFI + " + SystemDiskStyle());
-    plat().IniWrite(ConfigIni(), "info", "StartMode", "1");
-    SetUefiMode(true);
-  }
+  const bool legacy = FirmwareIsLegacy();
+  Line(3, FirmwareLine(legacy, SystemDiskStyle()));
+  plat().IniWrite(ConfigIni(), "info", "StartMode", legacy ? "0" : "1");
+  if (!legacy) SetUefiMode(true);
   Advance();
 
   // 6. Processor.
@@ -186,7 +218,7 @@ void Survey() {
 
   // 7. Board.
   Status("正在检测主板型号.....");
-  Line(5, boards.empty() ? Text("主板：Unknown") : "主板：" + boards[0].product + " - " + boards[0].manufacturer);
+  Line(5, BoardLine(boards));
   Advance();
 
   // 8. Memory.
@@ -196,14 +228,7 @@ void Survey() {
 
   // 9. Disks, one after the other until one does not answer.
   Status("正在检测硬盘型号.....");
-  Text disks;
-  DiskRecord disk;
-  for (int n = 0; DiskModel(n, disk); ++n) {
-    disks += (n == 0 ? Text("硬盘：") : Text(" | ")) + TrimText(disk.model);
-    M().SetText(names::kHardwareLabels[7], disks);
-  }
-  if (disks.empty()) disks = "硬盘：获取失败";
-  Line(7, disks);
+  Line(7, DisksLine([](const Text& so_far) { M().SetText(names::kHardwareLabels[7], so_far); }));
 
   // 10. The tool files again and the download engine (its failure ends the program).
   Status("正在检测系统软件环境.....");

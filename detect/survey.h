@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -34,6 +35,11 @@ void SetLocalInstallPage(std::function<void()> show);
 void Survey();
 // Empties the eight result lines, then surveys (nothing while one runs).
 void SurveyAgain();
+
+// The eight lines as the survey would show them now, read without writing
+// anything (no config.ini, no tool file, no engine): the firmware line's
+// disk style is what the partition listing last found.
+std::vector<Text> SurveyLinesNow();
 
 // "内存：16.0 GB" for 16384 MB: the quotient by 1024 rounded to one decimal.
 Text MemoryLine(uint64_t total_mb);

@@ -147,7 +147,7 @@ void ReportPeVerified() {
   g_results.pe_verified = true;
 }
 
-void FailInstall(const Text& message, bool forget_choice) {
+void FailInstall(JobFailure why, const Text& message, bool forget_choice) {
   // The cancel, not a failure: the user has been told all there is.
   if (!plat().Checkpoint() || CurrentJobState() == JobState::kCancelled) return;
   if (forget_choice) {
@@ -156,7 +156,7 @@ void FailInstall(const Text& message, bool forget_choice) {
   }
   Error(message);
   dl::StopAndDeleteAllTasks();
-  FailJob();
+  FailJob(why);
 }
 
 void SetDataBackupJob(std::function<bool(CopyTally&)> job) {
@@ -208,7 +208,7 @@ void FinishCloudInstall() {
   if (!r.image_verified || !r.pe_verified) {
     Log("系统镜像或PE未通过校验，不写入任务文件");
     BackToChoice();
-    EndJob(JobState::kFailed);
+    EndJob(JobState::kFailed, JobFailure::kVerification);
     return;
   }
   if (!ConfirmDataBeforeHandOff(r.data, r.data_complete && AnyDataItem())) {
@@ -229,7 +229,7 @@ void FinishCloudInstall() {
   if (!WritePeTask(PeTaskForImage(image), image, std::to_string(plan.index))) {
     Error(kPeTaskFailedMessage);
     BackToChoice();
-    EndJob(JobState::kFailed);
+    EndJob(JobState::kFailed, JobFailure::kHandOff);
     return;
   }
   Log("SetFile_" + plan.file_name);
@@ -240,7 +240,7 @@ void FinishCloudInstall() {
     Log("启动项写入失败，不重启");
     plat().RemoveFile(PeTaskFile());
     BackToChoice();
-    EndJob(JobState::kFailed);
+    EndJob(JobState::kFailed, JobFailure::kHandOff);
     return;
   }
   dl::SetBusyFlag(0);

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "backup/data_backup.h"
+#include "core/job.h"
 #include "download/pe_prepare.h"
 #include "platform/platform.h"
 
@@ -57,12 +58,12 @@ void InstallReinstallFlow();
 
 // For the download worker (reinstall.cpp): the running install's plan, and
 // what it reports back. A failure shows its message (unless the job was
-// cancelled) and ends the job; forget_choice also empties the recorded
-// choice, for an image that proved wrong.
+// cancelled) and ends the job, saying why; forget_choice also empties the
+// recorded choice, for an image that proved wrong.
 const InstallPlan& RunningPlan();
 void ReportImageVerified();
 void ReportPeVerified();
-void FailInstall(const Text& message, bool forget_choice = false);
+void FailInstall(JobFailure why, const Text& message, bool forget_choice = false);
 
 // Texts of the install.
 extern const char kNoSystemChosenMessage[];

@@ -144,6 +144,15 @@ namespace {
 
 bool Cancelled() { return CurrentJobState() == JobState::kCancelled; }
 
+// Why this preparation could not be done (window thread only).
+JobFailure g_failure = JobFailure::kNone;
+
+// A failure told to the user, and remembered for the job's end.
+void Fail(JobFailure why, const Text& text, WindowRef owner) {
+  g_failure = why;
+  Error(text, owner);
+}
+
 // A restore image on a drive that can be written to is copied into the
 // work directory first (the PE finds it there). False when it had to be
 // copied and could not be.
@@ -161,7 +170,7 @@ bool CopyRestoreImage(const Text& work) {
       if (Cancelled()) return false;
       Log("copyfile=false");
       // The PE would look for an image that is not there.
-      Error("文件复制错误，请重新选择文件！", 0);
+      Fail(JobFailure::kDownload, "文件复制错误，请重新选择文件！", 0);
       return false;
     }
   }
@@ -195,7 +204,7 @@ bool BringPeFile(const PeLinks& pe, const Text& pe_file) {
   if (!ok) {
     if (g_download_started == 1 && !Cancelled()) {
       Log("Download Error");
-      Error("文件下载错误，请稍后再试！", dl::MessageOwner());
+      Fail(JobFailure::kDownload, "文件下载错误，请稍后再试！", dl::MessageOwner());
       dl::StopAndDeleteAllTasks();
     }
     g_download_started = 0;
@@ -208,7 +217,7 @@ bool BringPeFile(const PeLinks& pe, const Text& pe_file) {
   Log("云端PE本地副本MD5：" + digest);
   if (digest == pe.md5) return true;
   plat().RemoveFile(pe_file);
-  Error(kInstalledPeBadMessage, dl::MessageOwner());
+  Fail(JobFailure::kVerification, kInstalledPeBadMessage, dl::MessageOwner());
   return false;
 }
 
@@ -228,14 +237,14 @@ bool BringPeInPlace(const PeLinks& pe) {
   Log("CopyFile_BOOT.WIM");
   ui::MainModel().SetText(dl::kPeArea.status, "复制文件：保存路径：" + pe_file);
   if (!plat().CopyFileWithProgress(pe_file, sd + "WinPE\\boot.wim", ShowCopyProgress)) {
-    if (!Cancelled()) Error("WinPE复制错误，请稍后再试！", dl::MessageOwner());
+    if (!Cancelled()) Fail(JobFailure::kDownload, "WinPE复制错误，请稍后再试！", dl::MessageOwner());
     return false;
   }
   if (!VerifyInstalledPe(pe.md5)) {
     if (Cancelled()) return false;
     // A work copy that gave a wrong PE must not be taken again next time.
     plat().RemoveFile(pe_file);
-    Error(kInstalledPeBadMessage, dl::MessageOwner());
+    Fail(JobFailure::kVerification, kInstalledPeBadMessage, dl::MessageOwner());
     return false;
   }
   return true;
@@ -258,8 +267,9 @@ void PrepareBackupRestorePe() {
   hooks.cancelled = [] { ui::MainModel().SetEnabled(names::kHelpButton, true); };
   if (!BeginJob(JobKind::kPePreparation, hooks)) return;
   const PeLinks pe = g_pe;  // this preparation's own copy
+  g_failure = JobFailure::kNone;
   if (!BringPeInPlace(pe)) {
-    if (!Cancelled()) EndJob(JobState::kFailed);
+    if (!Cancelled()) EndJob(JobState::kFailed, g_failure);
     return;
   }
   if (!MoveJobState({JobState::kDownloading, JobState::kVerifying}, JobState::kHandingOff)) return;
@@ -268,7 +278,7 @@ void PrepareBackupRestorePe() {
   ui::MainModel().SetText(dl::kPeArea.status, "下载文件：完成");
   Log("备份还原下载PE结束");
   if (!PrepareBootEntries()) {
-    EndJob(JobState::kFailed);
+    EndJob(JobState::kFailed, JobFailure::kHandOff);
     return;
   }
   EndJob(JobState::kCountingDown);

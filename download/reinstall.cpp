@@ -72,7 +72,7 @@ bool EnoughSpace(const std::vector<int64_t>& needs) {
   if (need == 0 || free_kb < 0 || need <= free_kb * 1024) return true;
   Log("磁盘空间不足：需要" + std::to_string(static_cast<long long>(need)) + "字节，可用" +
       std::to_string(static_cast<long long>(free_kb)) + "KB");
-  FailInstall(Text(kDiskFullMessageStart) + "（" + WorkDir().substr(0, 2) + "）：需要" + SizeText(need) + "，可用" +
+  FailInstall(JobFailure::kDownload, Text(kDiskFullMessageStart) + "（" + WorkDir().substr(0, 2) + "）：需要" + SizeText(need) + "，可用" +
               SizeText(free_kb * 1024) + "。\r\n请清理磁盘空间后重新选择！");
   return false;
 }
@@ -84,7 +84,7 @@ bool DownloadAndVerifySystem(const InstallPlan& plan, const Text& wrong_message,
   ResetPage();
   Status("下载文件：保存路径：" + path);
   if (!dl::StartDownload(plan.url, plan.file_name, "DownTaskInfo.创建_", true)) {
-    FailInstall("文件下载错误，请重新选择下载！");
+    FailInstall(JobFailure::kDownload, "文件下载错误，请重新选择下载！");
     return false;
   }
   Log(name_log);
@@ -96,7 +96,7 @@ bool DownloadAndVerifySystem(const InstallPlan& plan, const Text& wrong_message,
   if (digest.empty() || digest != plan.md5) {
     Log("云端系统本地副本MD5不正确，文件删除，重新下载。");
     plat().RemoveFile(path);
-    FailInstall(wrong_message, true);
+    FailInstall(JobFailure::kVerification, wrong_message, true);
     return false;
   }
   Log("云端系统本地副本：MD5校验通过");
@@ -119,14 +119,14 @@ bool BringLocalImage(const InstallPlan& plan) {
   if (SamePath(plan.source_path, target)) {
     // Picked from the work directory itself: a copy onto itself would fail.
     if (!plat().FileExists(target)) {
-      FailInstall("文件复制错误，请重新选择文件！");
+      FailInstall(JobFailure::kDownload, "文件复制错误，请重新选择文件！");
       return false;
     }
     Log("本地系统文件已在工作目录内");
   } else {
     plat().SetAttributes(target, kAttrArchive);
     if (!dl::CopyWithProgress(plan.source_path, target)) {
-      FailInstall("文件复制错误，请重新选择文件！");
+      FailInstall(JobFailure::kDownload, "文件复制错误，请重新选择文件！");
       return false;
     }
     Log("复制本地系统到工作目录");
@@ -186,7 +186,7 @@ bool BringPe(const InstallPlan& plan) {
     if (digest.empty() || digest != pe.md5) {
       // Kept, it would fail every later attempt the same way.
       plat().RemoveFile(pe_path);
-      FailInstall("文件下载错误，请重新选择下载！");
+      FailInstall(JobFailure::kVerification, "文件下载错误，请重新选择下载！");
       return false;
     }
     Log("工作目录内PE文件MD5值检验通过：" + pe.file_name);
@@ -195,7 +195,7 @@ bool BringPe(const InstallPlan& plan) {
     Status("下载文件：保存路径：" + pe_path);
     Log("从云端下载PE到工作目录，PE文件名称：" + pe.file_name);
     if (!dl::StartDownload(pe.url, pe.file_name, "DownTaskInfo.创建_", true)) {
-      FailInstall("PE文件下载错误，请重新选择下载！");
+      FailInstall(JobFailure::kDownload, "PE文件下载错误，请重新选择下载！");
       return false;
     }
     Status("检验PE文件完整性：" + pe_path);
@@ -204,7 +204,7 @@ bool BringPe(const InstallPlan& plan) {
     Log("云端PE本地副本MD5：" + digest);
     if (digest.empty() || digest != pe.md5) {
       plat().RemoveFile(pe_path);
-      FailInstall("文件下载错误，请重新选择下载！");
+      FailInstall(JobFailure::kVerification, "文件下载错误，请重新选择下载！");
       return false;
     }
     Log("云端PE本地副本：MD5值检验通过");
@@ -217,7 +217,7 @@ bool BringPe(const InstallPlan& plan) {
   const bool in_place = VerifyInstalledPe(pe.md5);
   MoveJobState({JobState::kVerifying}, JobState::kDownloading);
   if (!in_place) {
-    FailInstall(kInstalledPeBadMessage);
+    FailInstall(JobFailure::kVerification, kInstalledPeBadMessage);
     return false;
   }
   return true;

@@ -90,8 +90,8 @@ ReadinessLine FreeSpace(const ReadinessRequest& request, const PeLinks& pe) {
   if (!pe.url.empty()) add(pe.file_name, plat().UrlContentLength(pe.url));
   const ImageChoice& c = Choice();
   if (request.job == ReadinessJob::kInstall && !c.file_name.empty()) {
-    if (c.local)
-      add(FileNameOf(c.image_path), plat().FileSize(c.image_path));
+    if (c.local)  // the file name holds the full path (a Ghost image has no image_path)
+      add(FileNameOf(c.file_name), plat().FileSize(c.file_name));
     else
       add(c.file_name, plat().UrlContentLength(c.url));
   }

@@ -45,16 +45,18 @@ void RefuseChoice(const Text& name) {
   plat().ShowMessageBox(kUnsafeFileNameMessage, kMbIconError, "错误：", dl::MessageOwner());
 }
 
-void PickLocalImage() {
+}  // namespace
+
+bool ChooseLocalImage() {
   const Text path = plat().PickImageFile(dl::MessageOwner(), "打开映像文件", "映像文件*.wim;*.esd;*.Gho|*.wim;*.esd;*.Gho", "");
-  if (path.empty() || !plat().FileExists(path)) return;
+  if (path.empty() || !plat().FileExists(path)) return false;
   ImageChoice& c = Choice();
   // The install copies the image into the work directory under its own name.
   const size_t slash = path.find_last_of("\\/");
   const Text name = slash == Text::npos ? path : path.substr(slash + 1);
   if (!SafeWorkFileName(name)) {
     RefuseChoice(name);
-    return;
+    return false;
   }
   c.image_path.clear();
   if (UpperAscii(path.size() >= 4 ? path.substr(path.size() - 4) : path) != ".GHO") {
@@ -66,16 +68,15 @@ void PickLocalImage() {
       window = g_index_window;
     }
     if (window) window(dl::MessageOwner());
-    if (c.image_path.empty()) return;  // the window was cancelled
+    if (c.image_path.empty()) return false;  // the window was cancelled
   }
   SetSelectionLabel(path);
   c.file_name = path;
   c.md5.clear();
   c.local = true;
   c.install_index = c.image_path.empty() ? 1 : c.image_index;
+  return true;
 }
-
-}  // namespace
 
 void SetImageIndexWindow(ImageIndexWindow window) {
   LockGuard g(g_mu);
@@ -113,7 +114,7 @@ bool OnCatalogueNavigate(const Text& url) {
   const Text second = url.substr(at + std::char_traits<char>::length(service::kLinkType));
 
   if (second == service::kLinkLocalWim) {
-    PickLocalImage();
+    ChooseLocalImage();
     return false;
   }
   if (second == service::kLinkBlank) {

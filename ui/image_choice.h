@@ -16,6 +16,12 @@ namespace mv {
 // "?type=").
 bool OnCatalogueNavigate(const Text& url);
 
+// The local image the "?type=localWIM" link asks for: the open-file dialog,
+// then for a WIM/ESD image the image index window; recorded as the choice.
+// False when nothing was chosen (cancelled, or a name the work directory
+// cannot take).
+bool ChooseLocalImage();
+
 // True when a file name from a link or a page may be saved in the work
 // directory as it is: not empty, one name (no "\", "/", ":"), no ".." and no
 // "." or ".." alone, none of the characters Windows refuses (<>"|?* and

@@ -16,6 +16,7 @@ constexpr char kCloseButton[] = "图形按钮_关闭";
 constexpr char kPopupMenu[] = "菜单";
 constexpr char kMenuHomeItem[] = "官方网站";
 constexpr char kMenuAboutItem[] = "关于";
+constexpr char kMenuReportItem[] = "导出诊断信息";
 constexpr char kAboutWindowTitle[] = "关于程序";
 constexpr char kAboutCloseButton[] = "图形按钮_关于关闭";
 // The title-area button that is disabled with the menu button while a task

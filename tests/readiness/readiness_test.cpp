@@ -189,15 +189,5 @@ TEST_F(Readiness, TheCheckCommandWritesItsReportAndExitCode) {
   EXPECT_NE(fake.FileText("D:\\MV_OSR\\MV_OSR_check.txt").find("[未通过] PE下载页：无法打开 "), std::string::npos);
 }
 
-TEST(ProgramArguments, TheCheckAndWhatIsNotUnderstood) {
-  EXPECT_EQ(ParseProgramArguments({}).mode, ProgramCommand::kWindow);
-  EXPECT_EQ(ParseProgramArguments({"/check"}).mode, ProgramCommand::kCheck);
-  EXPECT_EQ(ParseProgramArguments({"-CHECK"}).mode, ProgramCommand::kCheck);
-  const ProgramCommand odd = ParseProgramArguments({"/check", "/install"});
-  EXPECT_EQ(odd.mode, ProgramCommand::kUnknown);
-  EXPECT_EQ(odd.argument, "/install");
-  EXPECT_EQ(ParseProgramArguments({"check"}).mode, ProgramCommand::kUnknown) << "options start with / or -";
-}
-
 }  // namespace
 }  // namespace mv

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "boot_machine.h"
+#include "boot/pe_task.h"
 #include "core/job.h"
 #include "core/log.h"
 #include "core/md5.h"

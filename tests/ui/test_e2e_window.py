@@ -137,11 +137,11 @@ class Window(mvwine.StagedCase):
             lines = [r.text("标签%d" % n) for n in range(8, 16)]
             for line, shape in zip(lines, SURVEY_LINES):
                 self.assertRegex(line, shape)
-            # The menu opens below its button; its second item opens the about
+            # The menu opens below its button; its last item opens the about
             # window over the main window, and Esc closes it again.
             prog.click("图形按钮_菜单")
             r = prog.wait(lambda r: r.fired("菜单", "open"), 20, "the menu")
-            prog.key("Down", "Down", "Return")
+            prog.key("Down", "Down", "Down", "Return")
             r = prog.wait(lambda r: "about" in r.data, 30, "the about window")
             al, at, ar, ab = r.data["about"]["rect"]
             wl, wt, wr, wb = r.data["window"]["rect"]
@@ -149,6 +149,22 @@ class Window(mvwine.StagedCase):
             self.assertTrue(r.fired("关于", "click"))
             prog.key("Escape")
             r = prog.wait(lambda r: "about" not in r.data, 30, "the about window to close")
+            if ARGS.wintool:
+                # Its second item writes the diagnostics file on the desktop
+                # and says where.
+                prog.click("图形按钮_菜单")
+                prog.wait(lambda r: sum(e[:2] == ("菜单", "open") for e in r.events) == 2, 20, "the menu again")
+                prog.key("Down", "Down", "Return")
+                box = prog.answer_box("提示", "确定", 60000)
+                self.assertIsNotNone(box, "no box after the report item")
+                said = box["Text"].replace("\\\\", "\x00").replace("\\r\\n", "\n").replace("\x00", "\\")
+                self.assertTrue(said.startswith("诊断信息已保存到桌面：\n"), said)
+                where = said.split("\n")[-1]
+                self.assertRegex(where, r"^C:\\.*\\MV_OSR诊断信息_[^\\]*\.txt$")
+                with open(os.path.join(prog.prefix, "drive_c", *where[3:].split("\\")), "rb") as f:
+                    text = f.read().decode("utf-8-sig")
+                self.assertIn("==== 运行日志", text)
+                self.assertIn(lines[0], text, "the window's survey lines")
             # Closing asks first (the program is idle: one question).
             prog.click("图形按钮_关闭")
             if ARGS.wintool:
@@ -171,10 +187,10 @@ def screens(out_dir):
                 print("screenshot:", os.path.join(out_dir, name + ".png"))
                 if start != "0.0":
                     continue
-                # The about window, through the menu: the second item.
+                # The about window, through the menu: the last item.
                 prog.click("图形按钮_菜单")
                 time.sleep(1)
-                prog.key("Down", "Down", "Return")
+                prog.key("Down", "Down", "Down", "Return")
                 prog.wait(lambda r: "about" in r.data, 30, "the about window")
                 time.sleep(1)
                 prog.screenshot_window(os.path.join(out_dir, "about.png"))

@@ -348,8 +348,8 @@ std::string MainWindow::ComponentAt(POINT screen) const {
 void MainWindow::ShowPopupMenu(POINT screen) {
   if (!hwnd_) return;
   HMENU menu = CreatePopupMenu();
-  const char* items[] = {names::kMenuHomeItem, names::kMenuAboutItem};
-  for (UINT i = 0; i < 2; ++i) AppendMenuW(menu, MF_STRING, i + 1, WideFromGbk(items[i]).c_str());
+  const char* items[] = {names::kMenuHomeItem, names::kMenuReportItem, names::kMenuAboutItem};
+  for (UINT i = 0; i < 3; ++i) AppendMenuW(menu, MF_STRING, i + 1, WideFromGbk(items[i]).c_str());
   events_.push_back({"菜单", "open", ""});
   WriteReport();
   SetForegroundWindow(hwnd_);
@@ -357,7 +357,7 @@ void MainWindow::ShowPopupMenu(POINT screen) {
       TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY, screen.x, screen.y, 0, hwnd_,
                      nullptr));
   DestroyMenu(menu);
-  if (chosen >= 1 && chosen <= 2) FireEvent(items[chosen - 1], "click");
+  if (chosen >= 1 && chosen <= 3) FireEvent(items[chosen - 1], "click");
   WriteReport();
 }
 

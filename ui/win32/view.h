@@ -219,7 +219,7 @@ class MainWindow {
   // over another window). Safe from other threads: it reads the model under
   // its lock only and sends no message.
   std::string ComponentAt(POINT screen) const;
-  // The pop-up menu (names::kMenuHomeItem, kMenuAboutItem) at a screen
+  // The pop-up menu (names::kMenuHomeItem, kMenuReportItem, kMenuAboutItem) at a screen
   // point; the chosen item fires "click".
   void ShowPopupMenu(POINT screen);
   // The about window, modal; returns when it closes.
