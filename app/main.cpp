@@ -164,9 +164,7 @@ void RunStartUp(mv::ui::win32::MainWindow& window) {
 #if defined(MV_HAVE_WIN32_PLATFORM)
   mv::StartUp(reinterpret_cast<mv::WindowRef>(window.hwnd()));
 #else
-  // Without the platform only the labels of the start-up can be shown.
-  mv::ui::MainModel().SetText(mv::names::kTitleLabel, mv::kCaptionText);
-  mv::ui::MainModel().SetText(mv::names::kVersionLabel, mv::kVersionText);
+  (void)window;  // without the platform the labels set before the window are all there is
 #endif
 }
 
@@ -205,6 +203,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // GDI+ once for the process, before any shadow is painted.
   mv::ui::win32::StartGdiplus();
 
+  // The caption and the version are fixed texts: the window shows them from
+  // its first paint and is named by its caption from the moment it appears,
+  // not only once the start-up has run (which sets them again).
+  mv::ui::MainModel().SetText(mv::names::kTitleLabel, mv::kCaptionText);
+  mv::ui::MainModel().SetText(mv::names::kVersionLabel, mv::kVersionText);
   mv::ui::win32::MainWindow window(mv::ui::MainModel());
   mv::ui::win32::LayOutMainWindow(window, mv::ui::MainModel());
   window.ReportTo(Env(L"MV_OSR_REPORT"));
