@@ -11,12 +11,13 @@
 # ld drops an import library's call stub when no object refers to it by name,
 # and a delay-load slot starts out pointing at its stub, so each function is
 # also marked undefined (-u) to keep its stub. The delay-load descriptors are
-# linked in but ld leaves the PE's delay-import directory empty.
+# linked in but ld leaves the PE's delay-import directory empty (the import
+# check finds them by their shape).
 function(mv_delay_load target dll)
   if(NOT CMAKE_NM OR NOT CMAKE_DLLTOOL)
     message(FATAL_ERROR "delay-load libraries need nm and dlltool for ${MV_TRIPLE}")
   endif()
-  set(dir ${CMAKE_BINARY_DIR}/delay-load)
+  set(dir ${CMAKE_BINARY_DIR}/delay-load/${target})
   file(MAKE_DIRECTORY ${dir})
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=lib${dll}.a
                   OUTPUT_VARIABLE implib OUTPUT_STRIP_TRAILING_WHITESPACE)
