@@ -156,6 +156,19 @@ void HideCarriedFiles(PayloadWithout& payload) {
 // The arguments after the program's name, in GBK.
 std::vector<mv::Text> Arguments() {
   std::vector<mv::Text> out;
+  // The program's name ends at its closing quote, or at the first blank when
+  // unquoted. Without anything after it the shell's parser (and its DLLs)
+  // stays unloaded: the usual start has no arguments.
+  const wchar_t* p = GetCommandLineW();
+  if (*p == L'"') {
+    for (++p; *p && *p != L'"'; ++p) {
+    }
+    if (*p) ++p;
+  } else {
+    while (*p && *p != L' ' && *p != L'\t') ++p;
+  }
+  while (*p == L' ' || *p == L'\t') ++p;
+  if (!*p) return out;
   int count = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
   if (!argv) return out;
@@ -178,9 +191,7 @@ void RunStartUp(mv::ui::win32::MainWindow& window) {
 #if defined(MV_HAVE_WIN32_PLATFORM)
   mv::StartUp(reinterpret_cast<mv::WindowRef>(window.hwnd()));
 #else
-  // Without the platform only the labels of the start-up can be shown.
-  mv::ui::MainModel().SetText(mv::names::kTitleLabel, mv::kCaptionText);
-  mv::ui::MainModel().SetText(mv::names::kVersionLabel, mv::kVersionText);
+  (void)window;  // without the platform the labels set before the window are all there is
 #endif
 }
 
@@ -225,9 +236,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (unattended) mv::PrepareUnattendedJob(command);
 #endif
 
-  // GDI+ once for the process, before any shadow is painted.
-  mv::ui::win32::StartGdiplus();
+  // GDI+ (and the COM DLLs it pulls in) starts with the first shadow that
+  // is painted, once the window shows, not before it.
 
+  // The caption and the version are fixed texts: the window shows them from
+  // its first paint and is named by its caption from the moment it appears,
+  // not only once the start-up has run (which sets them again).
+  mv::ui::MainModel().SetText(mv::names::kTitleLabel, mv::kCaptionText);
+  mv::ui::MainModel().SetText(mv::names::kVersionLabel, mv::kVersionText);
   mv::ui::win32::MainWindow window(mv::ui::MainModel());
   mv::ui::win32::LayOutMainWindow(window, mv::ui::MainModel());
   window.ReportTo(Env(L"MV_OSR_REPORT"));

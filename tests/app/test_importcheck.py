@@ -1,14 +1,14 @@
 #!/usr/bin/env python3
 """The import check rejects what XP cannot load and passes what it can.
 
-    test_importcheck.py CHECKER TICK64_EXE XPCLEAN_EXE EMBEDS_EXE VISTA_DLL
+    test_importcheck.py CHECKER TICK64_EXE XPCLEAN_EXE EMBEDS_EXE VISTA_DLL DELAY_VISTA_EXE
 """
 import subprocess
 import sys
 import tempfile
 import unittest
 
-CHECKER, TICK64, CLEAN, EMBEDS, VISTA_DLL = sys.argv[1:6]
+CHECKER, TICK64, CLEAN, EMBEDS, VISTA_DLL, DELAY_VISTA = sys.argv[1:7]
 
 
 def run(*files, list_file=None, exceptions=None):
@@ -29,6 +29,13 @@ class ImportCheck(unittest.TestCase):
         rc, out = run(CLEAN)
         self.assertEqual(rc, 0, out)
         self.assertRegex(out, r"[1-9]\d* imported functions checked, 0 forbidden")
+
+    def test_delay_loaded_vista_function_fails(self):
+        # GNU ld leaves the delay-import directory empty: the check finds the
+        # descriptor in the sections.
+        rc, out = run(DELAY_VISTA)
+        self.assertEqual(rc, 1, out)
+        self.assertRegex(out, r"(?i)shell32\.dll!SHGetKnownFolderPath")
 
     def test_program_carried_in_resources_is_checked(self):
         rc, out = run(EMBEDS)

@@ -16,12 +16,17 @@ Exit status: 0 clean, 1 forbidden imports found, 2 a file cannot be read as PE.
 import argparse
 import fnmatch
 import os
+import re
 import struct
 import sys
 
 
 class PeError(Exception):
     pass
+
+
+DLL_NAME = re.compile(r"^[A-Za-z0-9_.\-]+\.(dll|drv)$", re.IGNORECASE)
+FUNCTION_NAME = re.compile(r"^[A-Za-z_][A-Za-z0-9_@?$]*$")
 
 
 class Pe:
@@ -119,7 +124,43 @@ class Pe:
                 out.append((dll, None))
                 out.extend((dll, f) for f in self._names(int_rva - base))
                 pos += 32
+        else:
+            # GNU ld links delay-load descriptors in without filling the
+            # directory: find them by their shape.
+            for dll, names in self._unlisted_delay_imports():
+                out.append((dll, None))
+                out.extend((dll, f) for f in names)
         return out
+
+    def _unlisted_delay_imports(self):
+        """(dll, names) of each delay-load descriptor in the image's sections:
+        RVA-based (attributes 1), naming a DLL, with a module handle slot, an
+        address table and a name table of function names."""
+        found = []
+        seen = set()
+        for va, _size, raw, rsize in self.sections:
+            start = raw
+            while True:
+                hit = self.data.find(b"\x01\x00\x00\x00", start, raw + rsize - 32)
+                if hit < 0:
+                    break
+                start = hit + 1
+                if (hit - raw) % 4:
+                    continue
+                _attrs, name, mod, iat, int_rva = struct.unpack_from("<IIIII", self.data, hit)
+                try:
+                    dll = self.cstr(name)
+                    if not DLL_NAME.match(dll) or not (mod and iat):
+                        continue
+                    self.offset(mod)
+                    self.offset(iat)
+                    names = self._names(int_rva)
+                except (PeError, struct.error, UnicodeDecodeError):
+                    continue
+                if names and all(FUNCTION_NAME.match(n) for n in names) and (dll, int_rva) not in seen:
+                    seen.add((dll, int_rva))
+                    found.append((dll, names))
+        return found
 
     def export_name(self):
         """The module name of the export directory, "" when there is none."""

@@ -546,6 +546,7 @@ void MainWindow::Paint() {
 
   PaintBackdrop(mem, client, kTitleHeight);
 
+  if (!fonts_.title) fonts_.Make(hwnd_);
   for (const std::string& name : order_) {
     if (!Shown(name)) continue;
     Component c = model_.Get(name);
@@ -574,8 +575,7 @@ LRESULT CALLBACK MainWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_CREATE:
-      fonts_.Make(hwnd_);
-      return 0;
+      return 0;  // the fonts come with the first paint: choosing the face enumerates the system's fonts
     case kMsgCreated:
       if (on_created_) on_created_();
       SyncModel();
