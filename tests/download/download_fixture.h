@@ -15,6 +15,7 @@
 #include "download/tasks.h"
 #include "platform/fake/fake_platform.h"
 #include "tests/download/fake_engine.h"
+#include "tests/support/log_messages.h"
 #include "ui/model.h"
 
 #if defined(_WIN32)
@@ -71,18 +72,7 @@ class DownloadTest : public ::testing::Test {
   std::string Text(const char* name) { return ui::MainModel().Text(name); }
   // The messages of the run log, without their timestamps.
   std::vector<std::string> LogLines() {
-    std::vector<std::string> out;
-    const std::string all = fake_.FileText("D:\\MV_OSR\\MV_OSR.log");
-    size_t at = 0;
-    while (at < all.size()) {
-      size_t end = all.find("\r\n", at);
-      if (end == std::string::npos) end = all.size();
-      const std::string line = all.substr(at, end - at);
-      const size_t gap = line.find("     ");
-      out.push_back(gap == std::string::npos ? line : line.substr(gap + 5));
-      at = end + 2;
-    }
-    return out;
+    return mv::test::LogMessages(fake_.FileText("D:\\MV_OSR\\MV_OSR.log"));
   }
 
   FakePlatform fake_;
