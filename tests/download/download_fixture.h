@@ -16,6 +16,7 @@
 #include "platform/fake/fake_platform.h"
 #include "tests/download/fake_engine.h"
 #include "tests/support/log_messages.h"
+#include "tests/support/process_reset.h"
 #include "ui/model.h"
 
 #if defined(_WIN32)
@@ -38,12 +39,11 @@ inline void RealSleep(unsigned ms) {
 class DownloadTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetPlatform(&fake_);
+    mv::test::ResetProcess(&fake_);
     fake_.AddDrive('D');
     fake_.AddDrive('E');
     fake_.UseFakeClock(LocalTime{2026, 1, 2, 10, 0, 0, 0, 5}, 1000);
     BindEngine(FakeEngine::Table());
-    ResetProcessState();
     SetWorkDir("D:\\MV_OSR\\");
     SetLibraryFolder("D:\\MV_OSR\\");
     fake_.CreateFolder("D:\\MV_OSR");

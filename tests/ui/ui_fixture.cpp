@@ -11,16 +11,16 @@
 #include "download/progress.h"
 #include "download/tasks.h"
 #include "tests/support/log_messages.h"
+#include "tests/support/process_reset.h"
 #include "ui/main_window_logic.h"
 
 namespace mv::ui::test {
 
 void UiTest::SetUp() {
-  SetPlatform(&fake_);
+  mv::test::ResetProcess(&fake_);
   fake_.AddDrive('D');
   fake_.MakeThisTheWindowThread();
   dl::BindEngine(dl::test::FakeEngine::Table());
-  ResetProcessState();
   ResetRestartState();
   SetSystemPartitionValues("", "");
   SetWorkDir("D:\\MV_OSR\\");
