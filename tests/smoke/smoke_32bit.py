@@ -36,12 +36,6 @@ SURVEY = [r"电脑型号：.* (台式机电脑|笔记本电脑)", r"操作系统
           r"StartMode = (Legacy|UEFI)"]
 
 
-def log_messages(path):
-    with open(path, "rb") as f:
-        text = f.read().decode("gbk")
-    return [line.split("     ", 1)[1] for line in text.split("\r\n") if "     " in line]
-
-
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--exe", required=True)
@@ -94,7 +88,7 @@ def main():
             with open(os.path.join(prog.root, "program-out.txt"), "rb") as f:
                 out = f.read().decode("utf-8", "replace")
             work_dir = os.path.join(prog.drive_folder("d"), "MV_OSR")
-            messages = log_messages(os.path.join(work_dir, "MV_OSR.log"))
+            messages = mvwine.log_messages(os.path.join(work_dir, "MV_OSR.log"))
             expect(messages and messages[0].endswith(" main_sub"), "the start-up's first log line")
             expect([m for m in messages if m.startswith("WriteFile_")] ==
                    ["WriteFile_bcdedit.exe", "WriteFile_boot.sdi", "WriteFile_bootsect.exe"], "the tool files")
