@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/state.h"
+#include "download/engine_records.h"
 #include "download/format.h"
 #include "download/tasks.h"
 #include "ui/model.h"
@@ -53,26 +54,30 @@ void ShowPercent(const ProgressArea& area, int percent) {
 void EndWaits() { ++g_wait_generation; }
 
 bool WaitForTask(XlHandle task) {
+  DownTaskInfo info;
+  ResetTaskInfo(info);
+  return WaitForTask(task, info);
+}
+
+bool WaitForTask(XlHandle task, DownTaskInfo& info) {
   const uint32_t generation = g_wait_generation;
-  DownTaskInfo& info = TaskInfo();
-  if (!info.Data()) info.Build();
   ui::WindowModel& m = ui::MainModel();
   for (;;) {
     if (!plat().Checkpoint()) return false;  // the job was cancelled
     if (g_wait_generation != generation) return false;
-    if (XlQueryTaskInfoEx(task, info.Data())) {
-      const int64_t speed = info.nSpeed();
-      const int64_t total = info.nTotalSize();
-      const int64_t done = info.nTotalDownload();
+    if (XlQueryTaskInfoEx(task, &info)) {
+      const int64_t speed = info.nSpeed;
+      const int64_t total = info.nTotalSize;
+      const int64_t done = info.nTotalDownload;
       const Scaled v = ScaleSpeedKb(speed);
       const std::string line = "文件大小：" + SizeText(total, "MB  ", "GB  ") + "已下载：" +
                                SizeText(done, "MB  ", "GB  ") + "下载速度：" + v.number +
                                (v.large ? " MB/s  " : " KB/s  ");
       const ProgressArea& area = CurrentArea();
-      m.SetText(area.status, "下载文件：保存路径：" + WorkDir() + info.szFilename());
-      ShowPercent(area, WholePercent(info.fPercent()));
+      m.SetText(area.status, "下载文件：保存路径：" + WorkDir() + FieldText(info.szFilename));
+      ShowPercent(area, WholePercent(info.fPercent));
       m.SetText(area.progress, line + "剩余下载时间：" + FormatRemaining(RemainingSeconds(total - done, speed)));
-      const int32_t state = info.stat();
+      const int32_t state = info.stat;
       if (state == kTaskComplete) {
         // The digest goes with the task: ask before it is deleted.
         NoteTaskMd5(task, XlQueryTaskMd5(task), total);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "download/engine.h"
+#include "download/engine_records.h"
 #include "download/progress_names.h"
 
 namespace mv::dl {
@@ -30,6 +31,8 @@ void ShowPercent(const ProgressArea& area, int percent);
 // (false). A failed query is retried a second later. Also ends, with false,
 // when the thread running it is asked to stop.
 bool WaitForTask(XlHandle task);
+// The same, querying into the caller's status record.
+bool WaitForTask(XlHandle task, DownTaskInfo& info);
 // Ends every WaitForTask running now with false (a cancel: the engine may
 // never answer again for a task it has deleted).
 void EndWaits();

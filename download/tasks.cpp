@@ -2,9 +2,11 @@
 
 #include <atomic>
 #include <map>
+#include <memory>
 
 #include "core/log.h"
 #include "core/state.h"
+#include "download/engine_records.h"
 #include "download/progress.h"
 #include "download/progress_names.h"
 #include "platform/sync.h"
@@ -48,16 +50,6 @@ void SetDownloadLinks(DownloadLinks links) {
 
 void InstallDownloadHooks() { SetShutDownHook(ShutDownEngine); }
 
-DownTaskSetup& TaskSetup() {
-  static DownTaskSetup setup;
-  return setup;
-}
-
-DownTaskInfo& TaskInfo() {
-  static DownTaskInfo info;
-  return info;
-}
-
 std::vector<XlHandle> TaskList() {
   LockGuard g(S().mu);
   return S().tasks;
@@ -98,15 +90,18 @@ bool StartDownload(const std::string& url, const std::string& file_name, const s
     LockGuard g(S().mu);
     S().file_md5.erase(path);  // whatever the file was before, it is being written now
   }
-  TaskSetup().Build(url, "", "", file_name, WorkDir(), false, true, true);
-  const XlHandle task = XlCreateTask(TaskSetup().Data());
+  // The records belong to this download (this worker), not to the process.
+  auto setup = std::make_unique<DownTaskSetup>();
+  FillTaskSetup(*setup, url, file_name, WorkDir());
+  const XlHandle task = XlCreateTask(setup.get());
   AppendTask(task);
   if (make_current) SetCurrentTask(task);
   const bool started = XlStartTask(task) != 0;
   Log(std::string("XL_StartTask_") + (started ? "真" : "假"));
-  const uintptr_t info = TaskInfo().Build();
-  Log(info_log_prefix + std::to_string(static_cast<unsigned long long>(info)));
-  const bool complete = WaitForTask(task);
+  DownTaskInfo info;
+  ResetTaskInfo(info);
+  Log(info_log_prefix + std::to_string(static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(&info))));
+  const bool complete = WaitForTask(task, info);
   LockGuard g(S().mu);
   auto it = S().task_md5.find(task);
   if (it == S().task_md5.end()) return complete;

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "download/engine.h"
-#include "download/task_records.h"
 #include "platform/platform.h"
 
 namespace mv::dl {
@@ -25,10 +24,6 @@ void SetDownloadLinks(DownloadLinks links);
 
 // Registers the engine's part of the program's end with the core's shut-down.
 void InstallDownloadHooks();
-
-// The records rebuilt for every task.
-DownTaskSetup& TaskSetup();
-DownTaskInfo& TaskInfo();
 
 // Task handles in creation order; deleted ones stay until the list is emptied.
 std::vector<XlHandle> TaskList();
@@ -52,7 +47,7 @@ Handle SecondWorker();
 
 // Starts a download of url into the work directory as file_name and waits
 // for it (WaitForTask). info_log_prefix is the log text written before the
-// status record's build result ("DownTaskInfo.创建_" or "XL_StartTask_").
+// status record's address ("DownTaskInfo.创建_" or "XL_StartTask_").
 // With make_current the handle becomes the current task (pause acts on it).
 // True when the file is complete.
 bool StartDownload(const std::string& url, const std::string& file_name, const std::string& info_log_prefix,

@@ -26,6 +26,14 @@ std::wstring Wide(const Text& gbk);
 Text Gbk(const wchar_t* wide, int length = -1);
 inline Text Gbk(const std::wstring& wide) { return Gbk(wide.c_str(), static_cast<int>(wide.size())); }
 
+// A function of a system library that older systems may lack; null then.
+template <typename F>
+F Resolve(const wchar_t* module, const char* name) {
+  HMODULE m = ::GetModuleHandleW(module);
+  if (!m) m = ::LoadLibraryW(module);
+  return m ? reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(m, name))) : nullptr;
+}
+
 class Win32Platform : public Platform {
  public:
   Win32Platform();

@@ -16,6 +16,7 @@
 #include "core/startup.h"
 #include "core/state.h"
 #include "platform/fake/fake_platform.h"
+#include "tests/support/process_reset.h"
 #include "ui/main_names.h"
 #include "ui/model.h"
 
@@ -24,14 +25,9 @@ namespace mv {
 class BackupTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetPlatform(&fake_);
-    ResetProcessState();
-    ResetJob();
+    test::ResetProcess(&fake_);
     // The partition listing's number for the system drive (the task file needs it).
     SetSystemPartitionNumberSource([] { return Text("0:2"); });
-    CloseLog();
-    ClearStartupHooks();
-    ui::ClearHandlers();
     fake_.AddDrive('D');
     SetWorkDir("D:\\MV_OSR\\");
     fake_.CreateFolder("D:\\MV_OSR");

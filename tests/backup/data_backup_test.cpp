@@ -13,6 +13,7 @@
 #include "boot/boot_names.h"
 #include "support/registry.h"
 #include "tests/backup/backup_fixture.h"
+#include "tests/support/file_tree.h"
 
 namespace mv {
 namespace {
@@ -29,20 +30,8 @@ std::string Content(size_t n, char seed) {
 class DataBackup : public BackupTest {
  protected:
   // Every file below folder (UTF-16 relative paths) with its content.
-  std::map<std::u16string, std::string> Tree(const std::u16string& folder, const std::u16string& rel = u"") {
-    std::map<std::u16string, std::string> out;
-    std::vector<WideEntry> entries;
-    if (!fake_.ListFolderWide(folder, entries)) return out;
-    for (const WideEntry& e : entries) {
-      const std::u16string r = rel.empty() ? e.name : rel + u"\\" + e.name;
-      if (e.is_directory) {
-        out[r + u"\\"] = "<dir>";
-        for (auto& kv : Tree(folder + u"\\" + e.name, r)) out.insert(kv);
-      } else {
-        out[r] = fake_.FileTextWide(folder + u"\\" + e.name);
-      }
-    }
-    return out;
+  test::FileTreeMap Tree(const std::u16string& folder) {
+    return test::FileTree(fake_, folder, [this](const std::u16string& f) { return fake_.FileTextWide(f); });
   }
 };
 

@@ -17,6 +17,7 @@
 #include "core/state.h"
 #include "core/text.h"
 #include "platform/win32/win32_platform.h"
+#include "tests/support/windows.h"
 #include "ui/win32/index_window.h"
 
 namespace mv {
@@ -147,17 +148,9 @@ struct WindowRobot {
   int items = -1;
   std::wstring size_cell;
 
-  static HWND WaitFor(const wchar_t* cls, const wchar_t* title) {
-    for (int i = 0; i < 1000; ++i) {
-      HWND w = ::FindWindowW(cls, title);
-      if (w && ::IsWindowVisible(w)) return w;
-      ::Sleep(20);
-    }
-    return nullptr;
-  }
   static DWORD WINAPI Run(LPVOID arg) {
     WindowRobot* r = static_cast<WindowRobot*>(arg);
-    HWND w = WaitFor(ui::win32::kIndexWindowClass, nullptr);
+    HWND w = test::WaitForWindow(ui::win32::kIndexWindowClass, nullptr);
     if (!w) return 0;
     HWND list = ::GetDlgItem(w, ui::win32::kIndexListId);
     for (int i = 0; i < 500; ++i) {  // the tool runs first
@@ -182,10 +175,10 @@ struct WindowRobot {
     ::SendMessageW(list, LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&cell));
     r->size_cell = buf;
     ::PostMessageW(w, WM_COMMAND, MAKEWPARAM(ui::win32::kIndexOkId, BN_CLICKED), 0);
-    HWND box = WaitFor(L"#32770", L"提示");
+    HWND box = test::WaitForMessageBox(L"提示");
     if (box) {
       r->saw_box = true;
-      ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
+      test::PressButton(box, IDOK);
       for (int i = 0; i < 200 && ::IsWindow(box); ++i) ::Sleep(10);
     }
     LVITEMW sel = {};

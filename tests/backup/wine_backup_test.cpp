@@ -17,6 +17,7 @@
 #include "core/state.h"
 #include "platform/win32/win32_platform.h"
 #include "support/registry.h"
+#include "tests/support/file_tree.h"
 #include "ui/main_names.h"
 #include "ui/model.h"
 
@@ -128,21 +129,7 @@ class WineBackup : public ::testing::Test {
     SetPlatform(nullptr);
   }
 
-  std::map<std::u16string, std::string> Tree(const std::u16string& folder, const std::u16string& rel = u"") {
-    std::map<std::u16string, std::string> out;
-    std::vector<WideEntry> entries;
-    if (!win_.ListFolderWide(folder, entries)) return out;
-    for (const WideEntry& e : entries) {
-      const std::u16string r = rel.empty() ? e.name : rel + u"\\" + e.name;
-      if (e.is_directory) {
-        out[r + u"\\"] = "<dir>";
-        for (auto& kv : Tree(folder + u"\\" + e.name, r)) out.insert(kv);
-      } else {
-        out[r] = GetWide(folder + u"\\" + e.name);
-      }
-    }
-    return out;
-  }
+  test::FileTreeMap Tree(const std::u16string& folder) { return test::FileTree(win_, folder, GetWide); }
 
   ScriptedWin32 win_;
   std::u16string docs_;

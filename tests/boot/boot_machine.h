@@ -15,6 +15,7 @@
 #include "core/state.h"
 #include "core/text.h"
 #include "platform/fake/fake_platform.h"
+#include "tests/support/process_reset.h"
 
 namespace boottest {
 
@@ -35,8 +36,7 @@ class BootMachine : public ::testing::Test {
   int bcdedit_runs = 0;
 
   void SetUp() override {
-    mv::SetPlatform(&fake);
-    mv::ResetProcessState();
+    mv::test::ResetProcess(&fake);
     // The stand-in bcdedit answers here, as under Wine, where the hand-off
     // may run with it.
     fake.SetRunningUnderWine(true);

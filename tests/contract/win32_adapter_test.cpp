@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/win32/win32_platform.h"
+#include "tests/support/windows.h"
 
 namespace mv {
 namespace {
@@ -22,21 +23,15 @@ struct BoxRobot {
 
   static DWORD WINAPI Run(LPVOID arg) {
     BoxRobot* r = static_cast<BoxRobot*>(arg);
-    for (int i = 0; i < 500 && !r->found; ++i) {
-      HWND box = ::FindWindowW(L"#32770", r->caption.c_str());
-      if (box && ::IsWindowVisible(box)) {
-        ::Sleep(50);  // let the activation (and the hook) run first
-        for (int id = 1; id <= 7; ++id) {
-          wchar_t buf[64] = {0};
-          if (::GetDlgItemTextW(box, id, buf, 64)) r->texts[id] = buf;
-        }
-        r->found = true;
-        ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(r->press, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(::GetDlgItem(box, r->press)));
-        return 0;
-      }
-      ::Sleep(10);
+    HWND box = mv::test::WaitForMessageBox(r->caption.c_str(), 500, 10);
+    if (!box) return 0;
+    ::Sleep(50);  // let the activation (and the hook) run first
+    for (int id = 1; id <= 7; ++id) {
+      wchar_t buf[64] = {0};
+      if (::GetDlgItemTextW(box, id, buf, 64)) r->texts[id] = buf;
     }
+    r->found = true;
+    mv::test::PressButton(box, r->press);
     return 0;
   }
 };

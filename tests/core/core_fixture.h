@@ -11,18 +11,15 @@
 #include "core/startup.h"
 #include "core/state.h"
 #include "platform/fake/fake_platform.h"
+#include "tests/support/process_reset.h"
 
 namespace mv {
 
 class CoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetPlatform(&fake_);
-    ResetProcessState();
-    CloseLog();
-    ClearStartupHooks();
+    test::ResetProcess(&fake_);
     SetPayloadSource(nullptr);
-    SetShutDownHook(nullptr);
   }
   void TearDown() override {
     CloseLog();

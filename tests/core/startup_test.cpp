@@ -8,6 +8,7 @@
 #include "core/text.h"
 #include "core/window_names.h"
 #include "core_fixture.h"
+#include "tests/support/log_messages.h"
 #include "ui/model.h"
 
 namespace mv {
@@ -65,15 +66,7 @@ class StartUpTest : public CoreTest {
     CloseLog();
   }
   std::string LogText() { return fake_.FileText("E:\\MV_OSR\\MV_OSR.log"); }
-  std::vector<std::string> LogMessages() {
-    std::vector<std::string> out;
-    for (const Text& line : SplitText(LogText(), "\r\n")) {
-      if (line.empty()) continue;
-      size_t at = line.find("     ");
-      out.push_back(at == Text::npos ? line : line.substr(at + 5));
-    }
-    return out;
-  }
+  std::vector<std::string> LogMessages() { return mv::test::LogMessages(LogText()); }
 };
 
 TEST_F(StartUpTest, FirstStartPreparesTheWorkDirectory) {

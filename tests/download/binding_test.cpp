@@ -1,5 +1,5 @@
 // The system's own binding to the real xldl.dll (under Wine, over WinINet,
-// from the test server beside it): records built by the record classes,
+// from the test server beside it): the engine's records as the binding fills them,
 // the download started and waited for as the install does it, the file
 // checked with FileMd5.
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 #include "core/log.h"
 #include "core/state.h"
 #include "download/engine.h"
+#include "download/engine_records.h"
 #include "download/file_md5.h"
 #include "download/progress.h"
 #include "download/tasks.h"
@@ -84,9 +85,10 @@ TEST_F(RealEngine, DownloadThroughADroppedConnectionEndsCompleteWithTheRightDige
   EXPECT_EQ(md5, Upper(xlts::Md5OfContent(1, size)));
   EXPECT_EQ(md5_size, size);
   // WaitForTask deleted the finished task: the engine now reports it failed.
-  TaskInfo().Build();
-  ASSERT_TRUE(XlQueryTaskInfoEx(CurrentTask(), TaskInfo().Data()));
-  EXPECT_EQ(TaskInfo().stat(), kTaskFailed);
+  DownTaskInfo info;
+  ResetTaskInfo(info);
+  ASSERT_TRUE(XlQueryTaskInfoEx(CurrentTask(), &info));
+  EXPECT_EQ(info.stat, kTaskFailed);
   plat().RemoveFile(WorkDir() + name);
 }
 
@@ -95,26 +97,28 @@ TEST_F(RealEngine, StopStartDeleteAndDeleteAgain) {
   const int64_t size = 8 * 1048576;
   const std::string name = "pause.bin";
   plat().RemoveFile(WorkDir() + name);
-  ASSERT_TRUE(TaskSetup().Build(Url(size, "id=bind-pause&rate=400000"), "", "", name, WorkDir(), false, true));
-  const XlHandle task = XlCreateTask(TaskSetup().Data());
+  DownTaskSetup setup;
+  FillTaskSetup(setup, Url(size, "id=bind-pause&rate=400000"), name, WorkDir());
+  const XlHandle task = XlCreateTask(&setup);
   AppendTask(task);
   SetCurrentTask(task);
   ASSERT_TRUE(XlStartTask(task));
   ::Sleep(1500);
   XlStopTask(task);
   ::Sleep(500);
-  ASSERT_NE(TaskInfo().Build(), 0u);
-  ASSERT_TRUE(XlQueryTaskInfoEx(task, TaskInfo().Data()));
-  EXPECT_NE(TaskInfo().stat(), kTaskComplete);
-  EXPECT_NE(TaskInfo().stat(), kTaskFailed);
-  const int64_t stopped_at = TaskInfo().nTotalDownload();
+  DownTaskInfo info;
+  ResetTaskInfo(info);
+  ASSERT_TRUE(XlQueryTaskInfoEx(task, &info));
+  EXPECT_NE(info.stat, kTaskComplete);
+  EXPECT_NE(info.stat, kTaskFailed);
+  const int64_t stopped_at = info.nTotalDownload;
   EXPECT_GT(stopped_at, 0);
   EXPECT_LT(stopped_at, size);
   // Unfinished: the control file lies beside the file, as the program expects.
   EXPECT_TRUE(plat().FileExists(WorkDir() + name + ".dlctl"));
   ::Sleep(1000);
-  ASSERT_TRUE(XlQueryTaskInfoEx(task, TaskInfo().Data()));
-  EXPECT_EQ(TaskInfo().nTotalDownload(), stopped_at);  // stopped means stopped
+  ASSERT_TRUE(XlQueryTaskInfoEx(task, &info));
+  EXPECT_EQ(info.nTotalDownload, stopped_at);  // stopped means stopped
 
   ASSERT_TRUE(XlStartTask(task));  // continues where it stopped
   EXPECT_TRUE(WaitForTask(task));

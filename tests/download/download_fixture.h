@@ -15,6 +15,8 @@
 #include "download/tasks.h"
 #include "platform/fake/fake_platform.h"
 #include "tests/download/fake_engine.h"
+#include "tests/support/log_messages.h"
+#include "tests/support/process_reset.h"
 #include "ui/model.h"
 
 #if defined(_WIN32)
@@ -37,12 +39,11 @@ inline void RealSleep(unsigned ms) {
 class DownloadTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetPlatform(&fake_);
+    mv::test::ResetProcess(&fake_);
     fake_.AddDrive('D');
     fake_.AddDrive('E');
     fake_.UseFakeClock(LocalTime{2026, 1, 2, 10, 0, 0, 0, 5}, 1000);
     BindEngine(FakeEngine::Table());
-    ResetProcessState();
     SetWorkDir("D:\\MV_OSR\\");
     SetLibraryFolder("D:\\MV_OSR\\");
     fake_.CreateFolder("D:\\MV_OSR");
@@ -71,18 +72,7 @@ class DownloadTest : public ::testing::Test {
   std::string Text(const char* name) { return ui::MainModel().Text(name); }
   // The messages of the run log, without their timestamps.
   std::vector<std::string> LogLines() {
-    std::vector<std::string> out;
-    const std::string all = fake_.FileText("D:\\MV_OSR\\MV_OSR.log");
-    size_t at = 0;
-    while (at < all.size()) {
-      size_t end = all.find("\r\n", at);
-      if (end == std::string::npos) end = all.size();
-      const std::string line = all.substr(at, end - at);
-      const size_t gap = line.find("     ");
-      out.push_back(gap == std::string::npos ? line : line.substr(gap + 5));
-      at = end + 2;
-    }
-    return out;
+    return mv::test::LogMessages(fake_.FileText("D:\\MV_OSR\\MV_OSR.log"));
   }
 
   FakePlatform fake_;

@@ -25,14 +25,17 @@ TEST_F(EngineBinding, LoadsTheLibraryFromTheWorkDirectoryOnceAndInitialisesOnce)
   EXPECT_FALSE(EngineStarted());
   ASSERT_TRUE(StartEngine());
   ASSERT_TRUE(StartEngine());  // a second survey does not initialise again
-  const XlHandle h = XlCreateTask(TaskSetup().Build("u", "", "", "f", "D:\\", false, true) ? TaskSetup().Data() : nullptr);
+  DownTaskSetup setup;
+  FillTaskSetup(setup, "u", "f", "D:\\");
+  const XlHandle h = XlCreateTask(&setup);
   XlStartTask(h);
   XlStopTask(h);
   XlDeleteTask(h);
   XlDeleteTask(h);  // twice: harmless
-  TaskInfo().Build();
-  EXPECT_TRUE(XlQueryTaskInfoEx(h, TaskInfo().Data()));
-  EXPECT_EQ(TaskInfo().stat(), kTaskFailed);  // a deleted task reads as failed
+  DownTaskInfo info;
+  ResetTaskInfo(info);
+  EXPECT_TRUE(XlQueryTaskInfoEx(h, &info));
+  EXPECT_EQ(info.stat, kTaskFailed);  // a deleted task reads as failed
   XlUnInit();
   EXPECT_EQ(fake_.LibraryLoads(), (std::vector<mv::Text>{"D:\\MV_OSR\\"}));
   EXPECT_EQ(engine_.Calls(), (std::vector<std::string>{"init", "create:101", "start:101", "stop:101", "delete:101",
@@ -54,8 +57,9 @@ TEST_F(EngineBinding, AMissingExportEndsTheProgramWhenFirstNeeded) {
   ASSERT_TRUE(StartEngine());
   EXPECT_EQ(XlQueryTaskMd5(1), "");
   EXPECT_TRUE(fake_.Dialogs().empty());
-  TaskInfo().Build();
-  EXPECT_THROW(XlQueryTaskInfoEx(1, TaskInfo().Data()), FakeProcessEnded);
+  DownTaskInfo info;
+  ResetTaskInfo(info);
+  EXPECT_THROW(XlQueryTaskInfoEx(1, &info), FakeProcessEnded);
   ExpectEngineError();
 }
 

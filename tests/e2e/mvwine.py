@@ -55,6 +55,11 @@ def read_gbk(path):
         return f.read().decode("gbk")
 
 
+def log_messages(path):
+    """The messages of the run log at path, without their timestamps."""
+    return [line.split("     ", 1)[1] for line in read_gbk(path).split("\r\n") if "     " in line]
+
+
 def ini_section(text, section):
     """Keys of one INI section of a text (names as written)."""
     out, inside = {}, False

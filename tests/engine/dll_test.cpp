@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "download/task_records.h"
+#include "download/engine_records.h"
 #include "platform/win32/win32_platform.h"
 #include "tools/testserver/content.h"
 
@@ -45,27 +45,27 @@ const int64_t MiB = 1 << 20;
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }  // ASCII only
 
 // The task parameters as the program builds them: URL, file name, the work
-// directory with its trailing backslash; the builder adds nReserved1 5,
-// DisableAutoRename 1 and, by default, IsResume 1.
+// directory with its trailing backslash; the binding adds nReserved1 5,
+// DisableAutoRename 1 and IsResume 1.
 struct TaskSetup {
   mv::dl::DownTaskSetup rec;
   explicit TaskSetup(const std::wstring& url, const std::wstring& name, const std::wstring& dir) {
-    EXPECT_TRUE(rec.Build(Narrow(url), "", "", Narrow(name), Narrow(dir), false, true));
+    mv::dl::FillTaskSetup(rec, Narrow(url), Narrow(name), Narrow(dir));
   }
-  const void* data() const { return rec.Data(); }
+  const void* data() const { return &rec; }
 };
 
 struct Info {
   mv::dl::DownTaskInfo rec;
-  Info() { EXPECT_NE(rec.Build(), 0u); }
-  void* data() { return rec.Data(); }
-  int32_t stat() const { return rec.stat(); }
-  int64_t total() const { return rec.nTotalSize(); }
-  int64_t done() const { return rec.nTotalDownload(); }
-  float percent() const { return rec.fPercent(); }
-  int32_t speed() const { return rec.nSpeed(); }
+  Info() { mv::dl::ResetTaskInfo(rec); }
+  void* data() { return &rec; }
+  int32_t stat() const { return rec.stat; }
+  int64_t total() const { return rec.nTotalSize; }
+  int64_t done() const { return rec.nTotalDownload; }
+  float percent() const { return rec.fPercent; }
+  int32_t speed() const { return rec.nSpeed; }
   std::wstring name() const {
-    std::string n = rec.szFilename();
+    std::string n = mv::dl::FieldText(rec.szFilename);
     return std::wstring(n.begin(), n.end());
   }
 };
@@ -160,7 +160,7 @@ TEST_F(DllTest, DownloadSurvivesADroppedConnection) {
   ASSERT_NE(h, 0u);
   ASSERT_TRUE(g.StartTask(h));
   Info info = Wait(h);
-  ASSERT_EQ(info.stat(), 4) << "fail code " << info.rec.fail_code();
+  ASSERT_EQ(info.stat(), 4) << "fail code " << info.rec.fail_code;
   EXPECT_EQ(info.total(), size);
   EXPECT_EQ(info.done(), size);
   EXPECT_FLOAT_EQ(info.percent(), 1.0f);
@@ -233,8 +233,8 @@ TEST_F(DllTest, SegmentsThroughARedirect) {
   ASSERT_NE(h, 0u);
   ASSERT_TRUE(g.StartTask(h));
   Info info = Wait(h);
-  ASSERT_EQ(info.stat(), 4) << "fail code " << info.rec.fail_code();
-  EXPECT_GT(info.rec.nSrcTotal(), 1);
+  ASSERT_EQ(info.stat(), 4) << "fail code " << info.rec.fail_code;
+  EXPECT_GT(info.rec.nSrcTotal, 1);
   int64_t got = 0;
   EXPECT_EQ(FileMd5(dir_ + name, &got), xlts::Md5OfContent(1, size));
   g.DeleteTask(h);

@@ -43,13 +43,6 @@ EXIT_QUESTION = "程序正在运行，是否退出！"
 CHECKED = ["云端系统本地副本：MD5校验通过", "云端PE本地副本：MD5值检验通过", "工作目录内PE文件已经安装到系统目录"]
 
 
-def log_messages(path):
-    if not os.path.exists(path):
-        return []
-    text = mvwine.read_gbk(path)
-    return [line.split("     ", 1)[1] for line in text.split("\r\n") if "     " in line]
-
-
 def same_bytes(a, b):
     with open(a, "rb") as fa, open(b, "rb") as fb:
         return fa.read() == fb.read()
@@ -127,7 +120,8 @@ class Smoke:
     def check_files(self):
         """What the run left: its log, the downloads and the hand-off's files."""
         prog, work_dir = self.prog, self.work_dir
-        messages = log_messages(os.path.join(work_dir, "MV_OSR.log"))
+        log = os.path.join(work_dir, "MV_OSR.log")
+        messages = mvwine.log_messages(log) if os.path.exists(log) else []
         self.expect(messages and messages[0].endswith(" main_sub"), "the start-up's first log line")
         self.expect([m for m in messages if m.startswith("WriteFile_")] ==
                     ["WriteFile_bcdedit.exe", "WriteFile_boot.sdi", "WriteFile_bootsect.exe"], "the tool files")

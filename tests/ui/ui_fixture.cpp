@@ -10,16 +10,17 @@
 #include "download/engine.h"
 #include "download/progress.h"
 #include "download/tasks.h"
+#include "tests/support/log_messages.h"
+#include "tests/support/process_reset.h"
 #include "ui/main_window_logic.h"
 
 namespace mv::ui::test {
 
 void UiTest::SetUp() {
-  SetPlatform(&fake_);
+  mv::test::ResetProcess(&fake_);
   fake_.AddDrive('D');
   fake_.MakeThisTheWindowThread();
   dl::BindEngine(dl::test::FakeEngine::Table());
-  ResetProcessState();
   ResetRestartState();
   SetSystemPartitionValues("", "");
   SetWorkDir("D:\\MV_OSR\\");
@@ -52,18 +53,7 @@ void UiTest::TearDown() {
 }
 
 std::vector<std::string> UiTest::LogLines() {
-  std::vector<std::string> out;
-  const std::string all = fake_.FileText("D:\\MV_OSR\\MV_OSR.log");
-  size_t at = 0;
-  while (at < all.size()) {
-    size_t end = all.find("\r\n", at);
-    if (end == std::string::npos) end = all.size();
-    const std::string line = all.substr(at, end - at);
-    const size_t gap = line.find("     ");
-    out.push_back(gap == std::string::npos ? line : line.substr(gap + 5));
-    at = end + 2;
-  }
-  return out;
+  return mv::test::LogMessages(fake_.FileText("D:\\MV_OSR\\MV_OSR.log"));
 }
 
 void UiTest::ProbeAnswers(const std::string& body) { fake_.SetUrlText(service::NetProbeUrl(), body); }

@@ -77,6 +77,9 @@ int RunWithStoreFile(const std::string& store_path, char system_drive, const std
 // "bcdstore.txt" in the folder of the given exe path (either separator).
 std::string StorePathBeside(const std::string& exe_path);
 
+// "X:" with a drive letter, upper-cased; empty when it is not one.
+std::string DriveSpec(const std::string& s);
+
 // True for a braced GUID "{8-4-4-4-12 hex digits}".
 bool IsGuidId(const std::string& id);
 

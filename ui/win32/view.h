@@ -48,6 +48,9 @@ std::string JsonRect(const RECT& r);
 // changes reach the report through NoteReportPartChanged (window thread).
 void SetReportPart(const std::string& key, std::function<std::string()> part);
 void NoteReportPartChanged();
+// A window being destroyed stops writing the report.
+class MainWindow;
+void ForgetReportingWindow(const MainWindow* window);
 
 struct Fonts {
   HFONT title = nullptr;   // 16 px bold
