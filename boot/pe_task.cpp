@@ -16,6 +16,9 @@ const char kPeTaskFailedMessage[] = "PE任务文件写入失败，系统盘可�
 namespace {
 
 const char kSection[] = "SYSTEM";
+// The image's path on its drive. The key is spelled as the PE reads it
+// ("Ptah", not "Path"): the PE's task reader is built against this spelling.
+const char kImagePathKey[] = "FilePtah";
 
 std::function<Text()>& PartitionNumberSource() {
   static std::function<Text()> source;
@@ -164,7 +167,7 @@ bool WritePeTask(int task, const Text& image_path, const Text& index_text) {
       HideMarker(dir_marker);
       put("File", file);
       marker(image_marker, file);
-      put("FilePtah", file_path);
+      put(kImagePathKey, file_path);
       HideMarker(image_marker);
       put("WimRatio", "--compress=LZX:20");
       put("Remarks", "Backup_Wim_File_Compressed_By_MV_OSR");
@@ -177,13 +180,13 @@ bool WritePeTask(int task, const Text& image_path, const Text& index_text) {
       HideMarker(dir_marker);
       put("Index", index_text);
       put("File", file);
-      put("FilePtah", file_path);
+      put(kImagePathKey, file_path);
       marker(image_marker, file);
       HideMarker(image_marker);
       put("PartitionNumber", partition_number);
       break;
     case kPeTaskGhost:
-      put("FilePtah", file_path);
+      put(kImagePathKey, file_path);
       put("TaskFile", task_file);
       marker(dir_marker, task_file);
       HideMarker(dir_marker);

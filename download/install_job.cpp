@@ -281,7 +281,7 @@ void InstallReinstallFlow() {
     return OnCatalogueNavigate(url);
   });
   ui::SetHandler(dl::kPauseButton, "click", [](const std::string&) { ToggleDownloadPause(); });
-  ui::SetHandler(dl::kSecondActionButton, "click", [](const std::string&) { CancelSystemDownload(); });
+  ui::SetHandler(dl::kCancelDownloadButton, "click", [](const std::string&) { CancelSystemDownload(); });
   ui::SetHandler(dl::kPeCancelButton, "click", [](const std::string&) { CancelPeDownload(); });
   SetSystemPartitionNumberSource([] { return SystemPartitionNumber(); });
 }

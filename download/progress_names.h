@@ -21,14 +21,11 @@ inline constexpr ProgressArea kDownloadPage = {"标签_下载状态", "标签_�
 inline constexpr ProgressArea kPeArea = {"标签_PE下载状态", "标签_PE下载进度", "标签_PE下载百分比",
                                          "标签_PE下载进度条底", "标签_PE下载进度条"};
 
-// The download page's pause/resume button and its second action button.
+// The download page's pause/resume button and its cancel button.
 inline constexpr char kPauseButton[] = "图形按钮_暂停下载";
-inline constexpr char kSecondActionButton[] = "图形按钮_取消下载";
+inline constexpr char kCancelDownloadButton[] = "图形按钮_取消下载";
 
 // The cancel button of the PE progress area.
 inline constexpr char kPeCancelButton[] = "图形按钮_取消PE下载";
-
-// The reinstall wizard (steps 0 to 4).
-inline constexpr char kWizardHost[] = "选择夹_一键装机";
 
 }  // namespace mv::dl

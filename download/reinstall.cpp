@@ -39,14 +39,14 @@ void ResetPage() {
   dl::ShowPercent(dl::kDownloadPage, 0);
   M().SetWidth(dl::kDownloadPage.fill, 1);
   M().SetEnabled(dl::kPauseButton, true);
-  M().SetEnabled(dl::kSecondActionButton, true);
+  M().SetEnabled(dl::kCancelDownloadButton, true);
 }
 
 void ShowCompletion(const Text& status) {
   M().SetText(dl::kDownloadPage.progress, dl::kZeroProgressLine);
   dl::ShowPercent(dl::kDownloadPage, 100);
   M().SetEnabled(dl::kPauseButton, false);
-  M().SetEnabled(dl::kSecondActionButton, false);
+  M().SetEnabled(dl::kCancelDownloadButton, false);
   Status(status);
 }
 

@@ -4,6 +4,8 @@
 // stay next to that module (download/progress_names.h, boot/boot_names.h).
 #pragma once
 
+#include "core/window_names.h"
+
 namespace mv::names {
 
 // The main window itself: its close request fires "close" here.
@@ -37,8 +39,7 @@ constexpr char kNavSoftware[] = "图形按钮_软件大全";
 constexpr char kNavToolbox[] = "图形按钮_PE工具箱";
 constexpr char kDataBackupButton[] = "图形按钮_资料备份";
 
-// The reinstall wizard (steps 0 to 4) on page 0.
-constexpr char kWizard[] = "选择夹_一键装机";
+// The reinstall wizard's steps (names::kWizard, core/window_names.h).
 constexpr int kStepEnvironment = 0, kStepDataChoice = 1, kStepSystemChoice = 2, kStepProgress = 3, kStepLast = 4;
 
 // Step 0: the eight hardware labels, the detection status and its bar.

@@ -41,7 +41,7 @@ int Step() {
 void ShowDownloadProgress(bool visible) {
   for (const char* name : {dl::kDownloadPage.status, dl::kDownloadPage.progress, dl::kDownloadPage.percent,
                            dl::kDownloadPage.track, dl::kDownloadPage.fill, dl::kPauseButton,
-                           dl::kSecondActionButton})
+                           dl::kCancelDownloadButton})
     M().SetVisible(name, visible);
 }
 

@@ -10,6 +10,7 @@
 
 #include "core/log.h"
 #include "core/state.h"
+#include "core/window_names.h"
 #include "download/engine.h"
 #include "download/progress.h"
 #include "download/tasks.h"
@@ -59,7 +60,7 @@ class DownloadTest : public ::testing::Test {
     SetProgressView(ProgressView::kDownloadPage);
     ui::MainModel().SetWidth(kDownloadPage.track, 400);
     ui::MainModel().SetWidth(kPeArea.track, 300);
-    ui::MainModel().SetPage(kWizardHost, 3);
+    ui::MainModel().SetPage(names::kWizard, 3);
   }
   void TearDown() override {
     SetDownloadLinks({});

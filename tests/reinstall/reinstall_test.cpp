@@ -169,10 +169,10 @@ TEST_F(InstallTest, CancelDuringTheDownloadShowsNoErrorAndTheNextAttemptGoesOn) 
   EXPECT_EQ(M(dl::kPauseButton), "暂停下载");
 
   fake.QueueAnswer(kResNo);
-  ASSERT_TRUE(ui::Fire(dl::kSecondActionButton, "click"));
+  ASSERT_TRUE(ui::Fire(dl::kCancelDownloadButton, "click"));
   EXPECT_EQ(dl::TaskList().size(), 1u) << "No leaves the download alone";
   fake.QueueAnswer(kResYes);
-  ASSERT_TRUE(ui::Fire(dl::kSecondActionButton, "click"));
+  ASSERT_TRUE(ui::Fire(dl::kCancelDownloadButton, "click"));
   RunToEnd();
   EXPECT_EQ(Messages(), (std::vector<Text>{"程序正在下载系统，是否取消！", "程序正在下载系统，是否取消！"}));
   EXPECT_EQ(engine_.Count("delete:101"), 1);

@@ -2,6 +2,7 @@
 // worker thread, shown in a list box when the page itself cannot be shown.
 #include <memory>
 
+#include "core/service_host.h"
 #include "platform/platform.h"
 #include "ui/model.h"
 #include "ui/win32/browser_impl.h"
@@ -124,8 +125,8 @@ void BrowserElement::Impl::DrawRow(const DRAWITEMSTRUCT* d) {
   HGDIOBJ old = SelectObject(dc, font);
   SetBkMode(dc, TRANSPARENT);
   const char* action = "点击选择";
-  if (link.url.find("?type=localWIM") != std::string::npos) action = "选择本地文件";
-  if (link.url.find("?type=blank") != std::string::npos) action = "在浏览器中打开";
+  if (link.url.find(std::string(service::kLinkType) + service::kLinkLocalWim) != std::string::npos) action = "选择本地文件";
+  if (link.url.find(std::string(service::kLinkType) + service::kLinkBlank) != std::string::npos) action = "在浏览器中打开";
   std::wstring act = WideFromGbk(action);
   RECT right = {r.right - 130, r.top, r.right - 12, r.bottom};
   SetTextColor(dc, RGB(0x88, 0x99, 0xAA));

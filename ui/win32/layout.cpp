@@ -209,7 +209,7 @@ void LayOutMainWindow(MainWindow& window, WindowModel& model) {
   b.AddLabelBar(dp.track, dp.fill, RECT{150, 378, W - 150, 392}, wizard, n::kStepProgress);
   b.AddButton(dl::kPauseButton, RECT{W - 360, 404, W - 260, 434}, "暂停下载", S::kPlain, "plain", wizard,
               n::kStepProgress);
-  b.AddButton(dl::kSecondActionButton, RECT{W - 250, 404, W - 150, 434}, "取消下载", S::kPlain, "plain",
+  b.AddButton(dl::kCancelDownloadButton, RECT{W - 250, 404, W - 150, 434}, "取消下载", S::kPlain, "plain",
               wizard, n::kStepProgress);
 
   // Step 4: the last step.
