@@ -1,15 +1,17 @@
 #include "core/log.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
 #include "core/state.h"
+#include "platform/sync.h"
 
 namespace mv {
 namespace {
 
-// Written once at start-up before any worker exists; read by every thread.
-Handle g_log = kNoHandle;
+// Opened and closed under the log's lock (below); read by every thread.
+std::atomic<Handle> g_log{kNoHandle};
 
 std::function<void()>& ShutDownHook() {
   static std::function<void()> hook;
@@ -38,7 +40,16 @@ Text FormatLogTimestamp(const LocalTime& t) {
 
 Text LogTimestampNow() { return FormatLogTimestamp(plat().Now()); }
 
+// One writer at a time: the system's appends are not atomic everywhere (Wine
+// places two threads' lines at the same end), and a line written over is a
+// lost line of the log a user sends in.
+static Mutex& LogLock() {
+  static Mutex m;
+  return m;
+}
+
 void OpenLog() {
+  LockGuard g(LogLock());
   if (g_log != kNoHandle || WorkDir().empty()) return;
   g_log = plat().OpenAppendShared(WorkDir() + "MV_OSR.log");
 }
@@ -46,18 +57,19 @@ void OpenLog() {
 bool LogIsOpen() { return g_log != kNoHandle; }
 
 void Log(const Text& message) {
-  const Handle file = g_log;
-  if (file == kNoHandle) return;
+  if (g_log == kNoHandle) return;
   Text line = LogTimestampNow();
   line += "     ";
   line += message;
   line += "\r\n";
-  plat().Write(file, line.data(), static_cast<uint32_t>(line.size()));  // a failed write is ignored
+  LockGuard g(LogLock());
+  if (g_log != kNoHandle) plat().Write(g_log, line.data(), static_cast<uint32_t>(line.size()));  // a failed write is ignored
 }
 
 void LogResult(bool ok) { Log(ok ? "真" : "假"); }
 
 void CloseLog() {
+  LockGuard g(LogLock());
   if (g_log == kNoHandle) return;
   plat().Close(g_log);
   g_log = kNoHandle;

@@ -3,6 +3,8 @@
 // D: as a CD-ROM and E: as a fixed drive.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -96,6 +98,42 @@ TEST(StartUpOnWindows, FirstAndSecondStart) {
   EXPECT_EQ(Contents(wd + kNoticeFileName), kNoticeText);
 
   CloseLog();
+  SetPlatform(nullptr);
+}
+
+// Workers log while the window thread does: every line lands whole, none
+// written over another.
+TEST(StartUpOnWindows, LinesOfManyThreadsStayWhole) {
+  Win32Platform platform;
+  SetPlatform(&platform);
+  RemoveTree("E:\\MV_OSR_log");
+  plat().CreateFolder("E:\\MV_OSR_log");
+  SetWorkDir("E:\\MV_OSR_log\\");
+  OpenLog();
+  ASSERT_TRUE(LogIsOpen());
+  constexpr int kThreads = 4, kLines = 400;
+  std::vector<Handle> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.push_back(plat().StartThread([t] {
+      for (int i = 0; i < kLines; ++i) Log("资料备份：线程 " + std::to_string(t) + " 第 " + std::to_string(i) + " 行");
+    }));
+  }
+  for (Handle h : threads) {
+    EXPECT_TRUE(plat().JoinThread(h, 60000));
+    plat().ReleaseThread(h);
+  }
+  CloseLog();
+  std::vector<std::string> expected, got = Messages(Contents("E:\\MV_OSR_log\\MV_OSR.log"));
+  for (int t = 0; t < kThreads; ++t)
+    for (int i = 0; i < kLines; ++i) expected.push_back("资料备份：线程 " + std::to_string(t) + " 第 " + std::to_string(i) + " 行");
+  std::sort(expected.begin(), expected.end());
+  std::sort(got.begin(), got.end());
+  std::vector<std::string> lost;
+  std::set_difference(expected.begin(), expected.end(), got.begin(), got.end(), std::back_inserter(lost));
+  EXPECT_EQ(got.size(), expected.size());
+  EXPECT_TRUE(lost.empty()) << lost.size() << " lines lost or written over";
+  RemoveTree("E:\\MV_OSR_log");
+  SetWorkDir(Text());
   SetPlatform(nullptr);
 }
 
