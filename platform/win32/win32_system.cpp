@@ -89,8 +89,18 @@ CommandResult RunPiped(const std::wstring& application, const std::wstring& line
       continue;
     }
     if (::WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
-      // The process may have written its last output after the look above.
-      while (drain()) {
+      // The process may have written its last output after the look above,
+      // and a program the line ran (the interpreter's child) wrote into the
+      // same pipe: read on until every writer has closed it (the pipe then
+      // reports itself broken), for at most two seconds, so that a program
+      // the line left running cannot hold the caller.
+      const DWORD ended = ::GetTickCount();
+      for (;;) {
+        if (drain()) continue;
+        DWORD avail = 0;
+        if (!::PeekNamedPipe(read_end, nullptr, 0, nullptr, &avail, nullptr) || ::GetTickCount() - ended > 2000)
+          break;
+        ::Sleep(5);
       }
       break;
     }

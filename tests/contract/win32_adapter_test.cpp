@@ -3,6 +3,8 @@
 // facts of the Wine prefix. Runs under Wine with the contract cases.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <windows.h>
 
 #include <string>
@@ -83,6 +85,18 @@ TEST(Win32Adapter, FirstVisibleOwnWindowSkipsHiddenOnes) {
   EXPECT_EQ(p.FirstVisibleOwnWindow(), reinterpret_cast<WindowRef>(shown));
   ::DestroyWindow(shown);
   ::DestroyWindow(hidden);
+}
+
+// What a program the interpreter runs writes into the same pipe arrives
+// whole, the last line too, however late it lands after the interpreter ends.
+TEST(Win32Adapter, OutputOfTheInterpretersChildArrivesWhole) {
+  Win32Platform p;
+  for (int round = 0; round < 5; ++round) {
+    CommandResult r = p.RunHiddenCode("cmd.exe /c for /l %i in (1,1,300) do @echo line %i");
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 300) << r.output.substr(0, 200);
+    EXPECT_NE(r.output.find("line 300\r\n"), Text::npos) << round;
+  }
 }
 
 TEST(Win32Adapter, RunHiddenKeepsEventsFlowingWithoutBurningACore) {
