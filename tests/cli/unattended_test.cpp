@@ -31,15 +31,8 @@ class Unattended : public InstallTest {
  protected:
   void SetUp() override {
     InstallTest::SetUp();
-    fake.MakeThisTheWindowThread();
-    ResetRestartState();
-    ui::ResetMainWindowLogic();
-    InstallReinstallFlow();
-    ui::InstallMainWindowLogic();
+    WireTheWizard();
     InstallReadinessCheck();
-    SetDataBackupJob([](CopyTally& t) { return RunDataBackup(t); });
-    ui::SetWizardLinks({[] { return StartCloudInstall(); }, [] { return StartDataBackup() != kNoHandle; },
-                        [] { CancelDataBackup(); }});
     SetImageIndexWindow([](WindowRef owner) { return ShowImageIndexWindow(owner); });
     BackupLinks backup;
     backup.set_busy = [](int busy) { ui::SetBusy(busy); };

@@ -10,14 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "backup/data_backup.h"
 #include "boot_machine.h"
 #include "boot/pe_task.h"
+#include "boot/restart.h"
 #include "core/job.h"
 #include "core/log.h"
 #include "core/md5.h"
 #include "core/service_host.h"
 #include "detect/partition_listing.h"
 #include "download/engine.h"
+#include "download/install_job.h"
 #include "download/pe_prepare.h"
 #include "download/progress.h"
 #include "download/reinstall.h"
@@ -25,6 +28,7 @@
 #include "tests/download/fake_engine.h"
 #include "ui/image_choice.h"
 #include "ui/main_names.h"
+#include "ui/main_window_logic.h"
 #include "ui/model.h"
 
 namespace mv {
@@ -93,6 +97,18 @@ class InstallTest : public boottest::BootMachine {
       usleep(1000);
     }
     ASSERT_FALSE(JobRunning()) << "the job did not end";
+  }
+  // The wizard as the program wires it: this thread the window's, its
+  // buttons reaching the install and the data backup.
+  void WireTheWizard() {
+    fake.MakeThisTheWindowThread();
+    ResetRestartState();
+    ui::ResetMainWindowLogic();
+    InstallReinstallFlow();
+    ui::InstallMainWindowLogic();
+    SetDataBackupJob([](CopyTally& t) { return RunDataBackup(t); });
+    ui::SetWizardLinks({[] { return StartCloudInstall(); }, [] { return StartDataBackup() != kNoHandle; },
+                        [] { CancelDataBackup(); }});
   }
   std::vector<Text> Messages() {
     std::vector<Text> out;

@@ -22,14 +22,7 @@ class JobTest : public InstallTest {
  protected:
   void SetUp() override {
     InstallTest::SetUp();
-    fake.MakeThisTheWindowThread();
-    ResetRestartState();
-    ui::ResetMainWindowLogic();
-    InstallReinstallFlow();
-    ui::InstallMainWindowLogic();
-    SetDataBackupJob([](CopyTally& t) { return RunDataBackup(t); });
-    ui::SetWizardLinks({[] { return StartCloudInstall(); }, [] { return StartDataBackup() != kNoHandle; },
-                        [] { CancelDataBackup(); }});
+    WireTheWizard();
     BackupLinks backup;
     backup.set_busy = [](int busy) { ui::SetBusy(busy); };
     backup.data_only_navigate = [] { ui::Fire(names::kDataBackupButton, "click"); };
